@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs what building and testing need on Debian 12 (run as root).
+set -eu
+PACKAGES="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
+  xvfb x11-utils xdotool doctest-dev python3 procps"
+missing=""
+for p in $PACKAGES; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "installing:$missing"
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+fi

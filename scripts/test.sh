@@ -1,0 +1,12 @@
+#!/bin/sh
+# Builds both architectures, prepares the test bed (Xvfb, private Wine
+# prefix with the sandbox printer, loopback HTTP server), runs every test
+# under Wine with CTest, and stops what it started.  Extra arguments go to
+# ctest (for example -R viewer).
+set -u
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+"$ROOT/scripts/build.sh" || exit 1
+. "$ROOT/scripts/testbed.sh"
+trap testbed_stop EXIT INT TERM
+testbed_start "$ROOT/build/x86_64/tests/support" || exit 1
+cd "$ROOT/build/x86_64" && ctest --output-on-failure -j2 "$@"

@@ -1,0 +1,14 @@
+# Sourced by the scripts: the private Wine prefix, the X display and the
+# sandbox printer's spool folder that builds, tests and the demo share.
+# Everything lives below $CORV_RUN_DIR (default build/run).
+ROOT=${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+export CORV_RUN_DIR=${CORV_RUN_DIR:-$ROOT/build/run}
+export WINEPREFIX=${CORV_WINEPREFIX:-$CORV_RUN_DIR/wineprefix}
+export WINEARCH=win64
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
+export WINEDEBUG=${WINEDEBUG:--all}
+export CORV_SPOOL_DIR=$CORV_RUN_DIR/spool
+export CORV_SCRATCH_DIR=$CORV_RUN_DIR/scratch
+export CORV_HTTP_ROOT=$CORV_RUN_DIR/http
+export CORV_PRINTER="Corvala Sandbox"
+export CORV_DISPLAY_NUM=${CORV_DISPLAY_NUM:-77}
