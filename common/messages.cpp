@@ -103,25 +103,34 @@ int ShowSystemError(HWND owner, UINT id, DWORD error, UINT style)
     return result;
 }
 
-int ShowSystemErrorFor(HWND owner, UINT id, DWORD error, const char *subject, UINT style)
+/* id text, line feed, subject, ": ", detail; the detail alone when the
+   composed text cannot be allocated. */
+static int ShowSubjectMessage(HWND owner, UINT id, const char *subject, const char *detail, UINT style)
 {
-    char *systemText = FormatSystemText(error);
-    if (systemText == NULL)
-        systemText = FormatFileErrorText(error);
-    const char *shownSystemText = systemText != NULL ? systemText : "";
-
     char idText[MESSAGE_TEXT_CAPACITY];
     idText[0] = '\0';
     if (id != 0)
         LoadText(id, idText, MESSAGE_TEXT_CAPACITY);
     const char *parts[] = { id != 0 ? idText : NULL, id != 0 ? "\n" : NULL,
-                            subject != NULL ? subject : "", ": ", shownSystemText };
+                            subject != NULL ? subject : "", ": ", detail };
     char *composed = JoinText(parts, 5);
-
-    int result = ShowBox(owner, composed != NULL ? composed : shownSystemText, shownSystemText, style);
-
-    if (systemText != NULL)
-        LocalFree(systemText);
+    int result = ShowBox(owner, composed != NULL ? composed : detail, detail, style);
     free(composed);
     return result;
+}
+
+int ShowSystemErrorFor(HWND owner, UINT id, DWORD error, const char *subject, UINT style)
+{
+    char *systemText = FormatSystemText(error);
+    if (systemText == NULL)
+        systemText = FormatFileErrorText(error);
+    int result = ShowSubjectMessage(owner, id, subject, systemText != NULL ? systemText : "", style);
+    if (systemText != NULL)
+        LocalFree(systemText);
+    return result;
+}
+
+int ShowDetailFor(HWND owner, UINT id, const char *subject, const char *detail, UINT style)
+{
+    return ShowSubjectMessage(owner, id, subject, detail != NULL ? detail : "", style);
 }

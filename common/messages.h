@@ -38,6 +38,10 @@ int ShowMessageCode(HWND owner, UINT id, DWORD code, UINT style);
 int ShowSystemError(HWND owner, UINT id, DWORD error, UINT style);
 int ShowSystemErrorFor(HWND owner, UINT id, DWORD error, const char *subject, UINT style);
 
+/* Like ShowSystemErrorFor, with the caller's own detail in place of the
+   system's text for an error code (for example an HTTP status line). */
+int ShowDetailFor(HWND owner, UINT id, const char *subject, const char *detail, UINT style);
+
 /* Module state, readable for tests and diagnostics. */
 HINSTANCE GetResourceModule(void);
 HMODULE GetSatelliteLibrary(void);

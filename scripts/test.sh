@@ -8,5 +8,5 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 "$ROOT/scripts/build.sh" || exit 1
 . "$ROOT/scripts/testbed.sh"
 trap testbed_stop EXIT INT TERM
-testbed_start "$ROOT/build/x86_64/tests/support" || exit 1
-cd "$ROOT/build/x86_64" && ctest --output-on-failure -j2 "$@"
+testbed_start "$CORV_BUILD_DIR/x86_64/tests/support" || exit 1
+cd "$CORV_BUILD_DIR/x86_64" && ctest --output-on-failure -j2 "$@"

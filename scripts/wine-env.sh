@@ -1,8 +1,10 @@
 # Sourced by the scripts: the private Wine prefix, the X display and the
 # sandbox printer's spool folder that builds, tests and the demo share.
-# Everything lives below $CORV_RUN_DIR (default build/run).
+# Everything lives below $CORV_RUN_DIR (default build/run); a second work
+# tree can use its own CORV_BUILD_DIR and CORV_DISPLAY_NUM side by side.
 ROOT=${ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
-export CORV_RUN_DIR=${CORV_RUN_DIR:-$ROOT/build/run}
+export CORV_BUILD_DIR=${CORV_BUILD_DIR:-$ROOT/build}
+export CORV_RUN_DIR=${CORV_RUN_DIR:-$CORV_BUILD_DIR/run}
 export WINEPREFIX=${CORV_WINEPREFIX:-$CORV_RUN_DIR/wineprefix}
 export WINEARCH=win64
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
