@@ -1,0 +1,61 @@
+/* Start-up below WinMain: resources, options, the job, the deletion. */
+#include "viewer.h"
+
+#include "messages.h"
+
+#include <getopt.h>
+
+#define VIEWER_OPTIONS "dug"
+
+void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
+{
+    options->deleteInput = FALSE;
+    options->useDefaultPrinter = FALSE;
+    options->sourceIsUrl = FALSE;
+    options->source = NULL;
+
+    /* getopt_long permutes the arguments (options may follow the source),
+       which the runtime's plain getopt does not.  optind 0 starts afresh. */
+    static const struct option kNoLongOptions[] = { { NULL, 0, NULL, 0 } };
+    optind = 0;
+    int option;
+    while ((option = getopt_long(argc, argv, VIEWER_OPTIONS, kNoLongOptions, NULL)) != -1) {
+        switch (option) {
+        case 'd':
+            options->deleteInput = TRUE;
+            break;
+        case 'u':
+            options->useDefaultPrinter = TRUE;
+            break;
+        case 'g':
+            options->sourceIsUrl = TRUE;
+            break;
+        default:
+            break; /* letters outside "dug" are ignored */
+        }
+    }
+    if (optind < argc)
+        options->source = argv[optind];
+}
+
+int RunViewer(HINSTANCE instance, int argc, char **argv)
+{
+    InitResources(instance);
+    LoadCaption(IDS_APP_TITLE);
+
+    ViewerOptions options;
+    ParseCommandLine(argc, argv, &options);
+    if (options.source == NULL) {
+        ShowMessage(NULL, IDS_NO_FILENAME, MB_ICONEXCLAMATION | MB_OK);
+        FreeResources();
+        return VIEWER_EXIT_NO_SOURCE;
+    }
+
+    RunOutputJob(options.source, options.useDefaultPrinter, options.sourceIsUrl);
+    /* Whatever the outcome; the result is not examined. */
+    if (options.deleteInput && !options.sourceIsUrl)
+        DeleteFileA(options.source);
+
+    FreeResources();
+    return VIEWER_EXIT_OK;
+}

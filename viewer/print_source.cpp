@@ -1,0 +1,81 @@
+/* Raw printing: one "RAW" document with one page holding every copy. */
+#include "copy_loop.h"
+#include "messages.h"
+#include "syscalls.h"
+
+#include <winspool.h>
+
+#define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
+
+namespace {
+
+class PrinterDestination : public CopyDestination {
+public:
+    explicit PrinterDestination(HANDLE printer) : printer_(printer) {}
+
+    BOOL Write(const void *data, DWORD size) override
+    {
+        const BYTE *next = (const BYTE *)data;
+        while (size > 0) {
+            DWORD written = 0;
+            if (!osCall(WritePrinter)(printer_, (void *)next, size, &written))
+                return FALSE;
+            if (written == 0 || written > size) {
+                /* The spooler took nothing: never drop the rest silently. */
+                SetLastError(ERROR_WRITE_FAULT);
+                return FALSE;
+            }
+            next += written;
+            size -= written;
+        }
+        return TRUE;
+    }
+    void ReportReadFailure(DWORD error) override
+    {
+        ShowSystemError(NULL, IDS_READ_INPUT_ERROR, error, MESSAGE_STYLE);
+    }
+    void ReportWriteFailure(DWORD error) override
+    {
+        ShowSystemError(NULL, IDS_WRITE_PRINTER_ERROR, error, MESSAGE_STYLE);
+    }
+
+private:
+    HANDLE printer_;
+};
+
+} // namespace
+
+void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int copies)
+{
+    ReplaySource source(sourceFile, url, copies);
+    if (!source.Prepare())
+        return;
+
+    /* No PRINTER_DEFAULTS: the printer's own settings apply. */
+    HANDLE opened = NULL;
+    if (!osCall(OpenPrinterA)((LPSTR)printerName, &opened, NULL)) {
+        ShowSystemError(NULL, IDS_OPEN_PRINTER_ERROR, GetLastError(), MESSAGE_STYLE);
+        return;
+    }
+    ScopedPrinter printer(opened);
+
+    char docName[SHARED_TEXT_CAPACITY];
+    lstrcpynA(docName, TextOf(IDS_DOC_NAME), sizeof(docName));
+    DOC_INFO_1A doc = { docName, NULL, (LPSTR) "RAW" };
+    if (osCall(StartDocPrinterA)(printer.Get(), 1, (LPBYTE)&doc) == 0) {
+        ShowSystemError(NULL, IDS_START_DOC_ERROR, GetLastError(), MESSAGE_STYLE);
+        return;
+    }
+    if (!osCall(StartPagePrinter)(printer.Get())) {
+        ShowSystemError(NULL, IDS_START_PAGE_ERROR, GetLastError(), MESSAGE_STYLE);
+        osCall(EndDocPrinter)(printer.Get());
+        return;
+    }
+
+    PrinterDestination destination(printer.Get());
+    CopyLoop(source, copies, destination);
+
+    /* What was written is submitted, after a failure as well. */
+    osCall(EndPagePrinter)(printer.Get());
+    osCall(EndDocPrinter)(printer.Get());
+}

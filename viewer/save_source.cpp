@@ -1,0 +1,83 @@
+/* Saving to a file the user names: the data once per copy and nothing else. */
+#include "copy_loop.h"
+#include "messages.h"
+#include "syscalls.h"
+
+#include <commdlg.h>
+
+#define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
+
+static const char kSaveFilter[] = "Corvala/400 (*.cv)\0*.cv\0";
+
+namespace {
+
+class FileDestination : public CopyDestination {
+public:
+    FileDestination(HANDLE file, const char *path) : file_(file), path_(path) {}
+
+    BOOL Write(const void *data, DWORD size) override
+    {
+        DWORD written = 0;
+        BOOL ok = osCall(WriteFile)(file_, data, size, &written, NULL);
+        if (ok && written != size) {
+            SetLastError(ERROR_DISK_FULL);
+            ok = FALSE;
+        }
+        return ok;
+    }
+    void ReportReadFailure(DWORD error) override
+    {
+        ShowSystemErrorFor(NULL, IDS_READ_INPUT_ERROR, error, path_, MESSAGE_STYLE);
+    }
+    void ReportWriteFailure(DWORD error) override
+    {
+        ShowSystemErrorFor(NULL, IDS_WRITE_DISK_ERROR, error, path_, MESSAGE_STYLE);
+    }
+
+private:
+    HANDLE file_;
+    const char *path_;
+};
+
+} // namespace
+
+/* The save dialog; FALSE when the user cancels or the dialog fails. */
+static BOOL AskSavePath(char *path, DWORD capacity)
+{
+    char title[SHARED_TEXT_CAPACITY];
+    lstrcpynA(title, TextOf(IDS_SAVE_TITLE), sizeof(title));
+    path[0] = '\0';
+
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.lpstrFilter = kSaveFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = capacity;
+    ofn.nMaxFileTitle = MAX_PATH;
+    ofn.lpstrTitle = title;
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    ofn.lpstrDefExt = "cv";
+    return GetSaveFileNameA(&ofn);
+}
+
+void SaveSource(HANDLE sourceFile, HINTERNET url, int copies)
+{
+    char path[MAX_PATH];
+    if (!AskSavePath(path, MAX_PATH))
+        return;
+
+    ReplaySource source(sourceFile, url, copies);
+    if (!source.Prepare())
+        return;
+
+    ScopedFile output(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, NULL));
+    if (!output.IsValid()) {
+        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), path, MESSAGE_STYLE);
+        return;
+    }
+    FileDestination destination(output.Get(), path);
+    /* A file left incomplete by a failure stays on disk. */
+    CopyLoop(source, copies, destination);
+}

@@ -1,0 +1,50 @@
+/*
+ * The viewer: prints a spool file (or a URL's data) raw to the printer the
+ * user picks, once per copy in one document, or saves it to a file.
+ * main.cpp is only the entry point; everything else lives in viewer_core so
+ * that tests can run the job in their own process.
+ */
+#ifndef CORVALA_VIEWER_H
+#define CORVALA_VIEWER_H
+
+#include <windows.h>
+#include <wininet.h>
+
+/* Size of the block in which the data travels from source to destination. */
+#define TRANSFER_BLOCK_SIZE 4096
+
+/* Exit codes of the program. */
+#define VIEWER_EXIT_OK 0
+#define VIEWER_EXIT_NO_SOURCE 1
+
+struct ViewerOptions {
+    BOOL deleteInput;       /* -d: delete the input file afterwards */
+    BOOL useDefaultPrinter; /* -u: no print dialog, the default printer */
+    BOOL sourceIsUrl;       /* -g: the source is a URL */
+    const char *source;     /* first argument that is not an option, or NULL */
+};
+
+/* Parses "dug" options before or after the source; may be called again. */
+void ParseCommandLine(int argc, char **argv, ViewerOptions *options);
+
+/* The whole program below the entry point: resources, command line, job,
+   deletion.  Returns the exit code; the caller ends the process through the
+   runtime's exit when it is VIEWER_EXIT_NO_SOURCE. */
+int RunViewer(HINSTANCE instance, int argc, char **argv);
+
+/* One print or save job for source; everything it opens is closed before it
+   returns, and every failure has been reported. */
+void RunOutputJob(const char *source, BOOL useDefaultPrinter, BOOL sourceIsUrl);
+
+/* Writes copies of the source to printerName as one raw document with one
+   page.  sourceFile is INVALID_HANDLE_VALUE for a URL source. */
+void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int copies);
+
+/* Asks for a file name and writes copies of the source into that file. */
+void SaveSource(HANDLE sourceFile, HINTERNET url, int copies);
+
+/* Reads the next block from the file, or else from the URL.  Nonzero on
+   success; success with *count 0 is the end of the data. */
+BOOL ReadSource(HANDLE sourceFile, HINTERNET url, void *buffer, DWORD size, DWORD *count);
+
+#endif
