@@ -87,6 +87,9 @@ TEST_CASE("a satellite library holding every id replaces every text")
     CHECK(std::string(GetCaptionText()) == "Corvala/400 Druck");
     CHECK(std::string(TextOf(IDS_DOC_NAME)) == "Corvala/400 Bericht");
     CHECK(std::string(TextOf(IDS_SAVE_TITLE)) == "AS400-Spooldatei speichern");
+    /* Written in code page 1252, read back in the ANSI code page. */
+    if (GetACP() == 1252)
+        CHECK(std::string(TextOf(IDS_OPEN_FILE_ERROR)) == "Datei kann nicht ge\xf6" "ffnet werden");
     for (UINT id = IDS_FIRST; id <= IDS_LAST; id++) {
         CAPTURE(id);
         HMODULE own = GetModuleHandleA(NULL);
