@@ -6,6 +6,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${CORV_BUILD_DIR:-$ROOT/build}
 ARCHES=${*:-x86_64 i686}
 JOBS=$(nproc 2>/dev/null || echo 2)
+mkdir -p "$BUILD"
 for arch in $ARCHES; do
   case $arch in
     x86_64) tests=ON ;;
