@@ -37,7 +37,8 @@ void *__cdecl CorvRealloc(void *block, size_t size);
     X(WriteFile)             \
     X(SetFilePointer)        \
     X(InternetReadFile)      \
-    X(GetTempFileNameA)
+    X(GetTempFileNameA)      \
+    X(PrintDlgA)
 
 enum SysCallIndex {
 #define CORV_SYSCALL_ENUM(name) SC_##name,

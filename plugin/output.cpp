@@ -1,0 +1,137 @@
+/*
+ * The job's destination: a printer fed a "RAW" document of one page, or a
+ * file the user names.  Opening either offers Retry; closing happens in the
+ * reverse order of opening and reports nothing.
+ */
+#include "plugin.h"
+
+#include <commdlg.h>
+#include <winspool.h>
+
+#include "messages.h"
+#include "syscalls.h"
+
+#define RETRY_STYLE (MB_ICONEXCLAMATION | MB_RETRYCANCEL)
+#define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
+#define PATH_CAPACITY 260
+
+static const char kRawDataType[] = "RAW";
+static const char kSaveFilter[] = "Corvala/400 (*.cv)\0*.cv\0";
+static const char kSaveExtension[] = "cv";
+
+/* Undoes a half-opened printer, innermost step first. */
+static void ClosePrinterOutput(SpoolJob *job)
+{
+    if (job->pageStarted)
+        osCall(EndPagePrinter)(job->hPrinter);
+    if (job->docStarted)
+        osCall(EndDocPrinter)(job->hPrinter);
+    if (job->printerOpen)
+        ClosePrinter(job->hPrinter);
+    job->pageStarted = FALSE;
+    job->docStarted = 0;
+    job->printerOpen = FALSE;
+    job->hPrinter = NULL;
+}
+
+/* Opens the printer, starts the document and the page; the id of the text
+   for the step that failed, or 0. */
+static UINT OpenPrinterSteps(SpoolJob *job, const char *deviceName)
+{
+    job->printerOpen = osCall(OpenPrinterA)((LPSTR)deviceName, &job->hPrinter, NULL);
+    if (!job->printerOpen)
+        return IDS_OPEN_PRINTER_ERROR;
+    DOC_INFO_1A doc;
+    doc.pDocName = TextOf(IDS_DOC_NAME);
+    doc.pOutputFile = NULL;
+    doc.pDatatype = (LPSTR)kRawDataType;
+    job->docStarted = osCall(StartDocPrinterA)(job->hPrinter, 1, (LPBYTE)&doc);
+    if (job->docStarted == 0)
+        return IDS_START_DOC_ERROR;
+    job->pageStarted = osCall(StartPagePrinter)(job->hPrinter);
+    if (!job->pageStarted)
+        return IDS_START_PAGE_ERROR;
+    return 0;
+}
+
+int StartPrinterOutput(SpoolJob *job, const char *deviceName, BOOL *retry)
+{
+    *retry = FALSE;
+    UINT failedStep = OpenPrinterSteps(job, deviceName);
+    if (failedStep == 0)
+        return 0;
+    DWORD error = GetLastError();
+    if (ShowSystemError(NULL, failedStep, error, RETRY_STYLE) == IDRETRY)
+        *retry = TRUE;
+    ClosePrinterOutput(job);
+    return 1;
+}
+
+int StartFileOutput(NPP instance, SpoolJob *job, BOOL *retry)
+{
+    *retry = FALSE;
+    char path[PATH_CAPACITY] = "";
+    OPENFILENAMEA ofn;
+    ZeroMemory(&ofn, sizeof(ofn));
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.hwndOwner = InstanceWindow(instance);
+    ofn.lpstrFilter = kSaveFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = PATH_CAPACITY;
+    ofn.nMaxFileTitle = PATH_CAPACITY;
+    ofn.lpstrTitle = TextOf(IDS_SAVE_TITLE);
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    ofn.lpstrDefExt = kSaveExtension;
+    if (!GetSaveFileNameA(&ofn))
+        return 1;
+
+    job->hFile = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (job->hFile != INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD error = GetLastError();
+    if (ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, error, path, RETRY_STYLE) == IDRETRY)
+        *retry = TRUE;
+    return 1;
+}
+
+/* One call per block; a call that takes only part of it is followed by
+   another for the rest, so no byte is lost to a short write. */
+static BOOL WriteAll(SpoolJob *job, const BYTE *data, DWORD length)
+{
+    while (length > 0) {
+        DWORD written = 0;
+        BOOL ok = job->toFile != 0 ? osCall(WriteFile)(job->hFile, data, length, &written, NULL)
+                                   : osCall(WritePrinter)(job->hPrinter, (LPVOID)data, length, &written);
+        if (!ok)
+            return FALSE;
+        if (written == 0 || written > length) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return FALSE;
+        }
+        data += written;
+        length -= written;
+    }
+    return TRUE;
+}
+
+BOOL WriteToDestination(SpoolJob *job, const void *data, DWORD length)
+{
+    if (length == 0)
+        return TRUE;
+    if (WriteAll(job, (const BYTE *)data, length))
+        return TRUE;
+    DWORD error = GetLastError();
+    ShowSystemError(NULL, job->toFile != 0 ? IDS_WRITE_DISK_ERROR : IDS_WRITE_PRINTER_ERROR, error, MESSAGE_STYLE);
+    return FALSE;
+}
+
+void CloseDestination(SpoolJob *job)
+{
+    if (job->hFile != INVALID_HANDLE_VALUE) {
+        CloseHandle(job->hFile);
+        job->hFile = INVALID_HANDLE_VALUE;
+    }
+    ClosePrinterOutput(job);
+}
