@@ -83,9 +83,9 @@ TEST_CASE("the handshake fills the table and answers the browser's version")
         CHECK(funcs.javaClass == (void *)Sentinel);
         CHECK(funcs.version == 11);
     }
-    for (uint16_t version : { 0x0009, 0x000B, 0x00FF }) {
-        SUBCASE("from minor version 9 on, URL notification is offered and no Java class")
-        {
+    SUBCASE("from minor version 9 on, URL notification is offered and no Java class")
+    {
+        for (uint16_t version : { 0x0009, 0x000B, 0x00FF }) {
             CAPTURE(version);
             funcs.urlnotify = nullptr;
             funcs.javaClass = (void *)Sentinel;
@@ -93,6 +93,7 @@ TEST_CASE("the handshake fills the table and answers the browser's version")
             CHECK(Addr(funcs.urlnotify) != nullptr);
             CHECK(funcs.javaClass == nullptr);
             funcs.urlnotify(nullptr, "http://x/", NPRES_DONE, nullptr);
+            CHECK(host.Shutdown() == NPERR_NO_ERROR);
         }
     }
 }
