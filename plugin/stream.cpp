@@ -26,11 +26,19 @@ static void FillPrintDialog(PRINTDLGA *pd, HWND owner)
     pd->nCopies = 1;
 }
 
-/* Nothing the dialog returned is needed once the destination is open. */
-static void ReleasePrintDialog(PRINTDLGA *pd)
+/* The device context is never drawn on: it goes at once, so that it does
+   not hold the printer while the job opens it. */
+static void ReleaseDeviceContext(PRINTDLGA *pd)
 {
     if (pd->hDC != NULL)
         DeleteDC(pd->hDC);
+    pd->hDC = NULL;
+}
+
+/* Nothing else the dialog returned is needed once the destination is open. */
+static void ReleasePrintDialog(PRINTDLGA *pd)
+{
+    ReleaseDeviceContext(pd);
     if (pd->hDevMode != NULL)
         GlobalFree(pd->hDevMode);
     if (pd->hDevNames != NULL)
@@ -93,6 +101,7 @@ NPError NPP_NewStream(NPP instance, NPMIMEType type, NPStream *stream, NPBool se
     FillPrintDialog(&pd, InstanceWindow(instance));
     NPError result;
     if (osCall(PrintDlgA)(&pd)) {
+        ReleaseDeviceContext(&pd);
         result = StartJob(instance, stream, &pd);
     } else {
         DWORD code = CommDlgExtendedError();
