@@ -54,6 +54,7 @@ testbed_start_http() {
 }
 
 testbed_start() {
+  rm -rf "$CORV_SCRATCH_DIR"
   mkdir -p "$CORV_RUN_DIR" "$CORV_SPOOL_DIR" "$CORV_SCRATCH_DIR" "$CORV_HTTP_ROOT"
   testbed_start_display || return 1
   testbed_prepare_prefix "$1" || return 1

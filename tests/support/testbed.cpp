@@ -73,7 +73,9 @@ std::string MakeScratchDir(const char *label)
     if (root.back() != '\\')
         root += '\\';
     char name[128];
-    snprintf(name, sizeof(name), "%s-%lu-%u", label, GetCurrentProcessId(), ++counter);
+    /* Process ids and counters repeat between runs; the clock does not. */
+    snprintf(name, sizeof(name), "%s-%lu-%llu-%u", label, GetCurrentProcessId(),
+             (unsigned long long)GetTickCount64(), ++counter);
     std::string dir = root + name;
     CreateDirectoryA(root.c_str(), NULL);
     CreateDirectoryA(dir.c_str(), NULL);
