@@ -3,6 +3,7 @@
 
 #include "handles.h"
 #include "messages.h"
+#include "syscalls.h"
 
 #include <commdlg.h>
 #include <stdio.h>
@@ -20,8 +21,7 @@ public:
     PrintDialogResult() : pd_() {}
     ~PrintDialogResult()
     {
-        if (pd_.hDC != NULL)
-            DeleteDC(pd_.hDC);
+        ReleaseDC();
         if (pd_.hDevNames != NULL)
             GlobalFree(pd_.hDevNames);
         if (pd_.hDevMode != NULL)
@@ -31,6 +31,12 @@ public:
     PrintDialogResult &operator=(const PrintDialogResult &) = delete;
 
     PRINTDLGA *Record() { return &pd_; }
+    void ReleaseDC()
+    {
+        if (pd_.hDC != NULL)
+            DeleteDC(pd_.hDC);
+        pd_.hDC = NULL;
+    }
 
 private:
     PRINTDLGA pd_;
@@ -51,7 +57,7 @@ static BOOL AskPrinter(PRINTDLGA *pd, BOOL useDefaultPrinter)
     pd->nMinPage = 1;
     pd->nMaxPage = 0xFFFF;
     pd->nCopies = 1;
-    if (PrintDlgA(pd))
+    if (osCall(PrintDlgA)(pd))
         return TRUE;
     DWORD code = CommDlgExtendedError();
     if (code != 0)
@@ -123,6 +129,7 @@ void RunOutputJob(const char *source, BOOL useDefaultPrinter, BOOL sourceIsUrl)
     PRINTDLGA *pd = dialog.Record();
     if (!AskPrinter(pd, useDefaultPrinter))
         return;
+    dialog.ReleaseDC(); /* made because PD_RETURNDC asks for it; never used */
     BOOL toFile = (pd->Flags & PD_PRINTTOFILE) != 0;
 
     GlobalLockGuard devmodeLock;

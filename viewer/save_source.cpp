@@ -64,9 +64,12 @@ static BOOL AskSavePath(char *path, DWORD capacity)
 void SaveSource(HANDLE sourceFile, HINTERNET url, int copies)
 {
     char path[MAX_PATH];
-    if (!AskSavePath(path, MAX_PATH))
-        return;
+    if (AskSavePath(path, MAX_PATH))
+        WriteSourceToFile(sourceFile, url, copies, path);
+}
 
+void WriteSourceToFile(HANDLE sourceFile, HINTERNET url, int copies, const char *path)
+{
     ReplaySource source(sourceFile, url, copies);
     if (!source.Prepare())
         return;

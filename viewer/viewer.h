@@ -43,6 +43,10 @@ void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int 
 /* Asks for a file name and writes copies of the source into that file. */
 void SaveSource(HANDLE sourceFile, HINTERNET url, int copies);
 
+/* Creates path and writes copies of the source into it: SaveSource once
+   the user has named the file. */
+void WriteSourceToFile(HANDLE sourceFile, HINTERNET url, int copies, const char *path);
+
 /* Reads the next block from the file, or else from the URL.  Nonzero on
    success; success with *count 0 is the end of the data. */
 BOOL ReadSource(HANDLE sourceFile, HINTERNET url, void *buffer, DWORD size, DWORD *count);

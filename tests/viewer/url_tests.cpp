@@ -1,0 +1,144 @@
+/* URL sources: fetched once whatever the copies, error statuses and broken
+   transfers reported, never printed as data. */
+#include "doctest_config.h"
+#include "dialogs.h"
+#include "faults.h"
+#include "testbed.h"
+#include "viewer_test_util.h"
+
+using namespace testbed;
+using namespace viewertest;
+
+static std::string Times(const std::string &data, int copies)
+{
+    std::string all;
+    for (int i = 0; i < copies; i++)
+        all += data;
+    return all;
+}
+
+TEST_CASE("a URL prints once per copy from a single fetch, and the kept copy is deleted")
+{
+    std::string data = PatternBytes(50000, 21);
+    std::string url = PublishFile("three-copies.prn", data);
+    int tempsBefore = CountTempFiles("CVV");
+    size_t before = SpoolJobs().size();
+    {
+        SpoolerSpy spy;
+        DialogAnswerer answerer({ PrintOk(3) });
+        RunOutputJob(url.c_str(), FALSE, TRUE);
+        CHECK(answerer.ScriptDone());
+        CHECK(spy.startDocs == 1);
+        CHECK(spy.startPages == 1);
+    }
+    std::vector<std::string> jobs = NewSpoolJobs(before, 1);
+    REQUIRE(jobs.size() == 1);
+    CHECK(ReadBytes(jobs[0]) == Times(data, 3));
+    CHECK(HttpRequestCount("/files/three-copies.prn") == 1);
+    CHECK(CountTempFiles("CVV") == tempsBefore);
+}
+
+TEST_CASE("a URL saved to a file with one and two copies")
+{
+    std::string data = PatternBytes(20000, 22);
+    std::string dir = MakeScratchDir("url-save");
+    for (int copies = 1; copies <= 2; copies++) {
+        CAPTURE(copies);
+        std::string name = "saved-" + std::to_string(copies) + ".prn";
+        std::string url = PublishFile(name, data);
+        std::string target = dir + "\\url" + std::to_string(copies) + ".cv";
+        DialogAnswerer answerer({ PrintOk(copies, true), SaveAs(target) });
+        RunOutputJob(url.c_str(), FALSE, TRUE);
+        CHECK(answerer.ScriptDone());
+        CHECK(ReadBytes(target) == Times(data, copies));
+        CHECK(HttpRequestCount("/files/" + name) == 1);
+    }
+}
+
+TEST_CASE("an HTTP error status is reported with the status and nothing is printed or saved")
+{
+    std::string url = HttpBase() + "/status/404";
+    size_t before = SpoolJobs().size();
+    SUBCASE("printing")
+    {
+        SpoolerSpy spy;
+        DialogAnswerer answerer({ PrintOk(1), Box(IDOK) });
+        RunOutputJob(url.c_str(), FALSE, TRUE);
+        CHECK(answerer.ScriptDone());
+        CHECK(answerer.MessageTexts() == std::vector<std::string>{ "Unable to open file\n" + url + ": 404 Not Found" });
+        CHECK(spy.startDocs == 0);
+    }
+    SUBCASE("saving: no save dialog, no file")
+    {
+        std::string url500 = HttpBase() + "/status/500";
+        DialogAnswerer answerer({ PrintOk(1, true), Box(IDOK) });
+        RunOutputJob(url500.c_str(), FALSE, TRUE);
+        CHECK(answerer.ScriptDone());
+        CHECK(answerer.MessageTexts() ==
+              std::vector<std::string>{ "Unable to open file\n" + url500 + ": 500 Internal Server Error" });
+    }
+    CHECK(NewSpoolJobs(before, 0).empty());
+}
+
+TEST_CASE("a server that cannot be reached is reported with the URL")
+{
+    /* Port 1 on the loopback: nothing listens there. */
+    std::string url = "http://127.0.0.1:1/files/x.prn";
+    SpoolerSpy spy;
+    DialogAnswerer answerer({ Box(IDOK) });
+    RunOutputJob(url.c_str(), TRUE, TRUE);
+    std::vector<std::string> texts = answerer.MessageTexts();
+    REQUIRE(texts.size() == 1);
+    CHECK(texts[0].rfind("Unable to open file\n" + url + ": ", 0) == 0);
+    CHECK(texts[0].size() > ("Unable to open file\n" + url + ": ").size());
+    CHECK(spy.startDocs == 0);
+}
+
+TEST_CASE("a connection dropped mid-body is a read error and the partial document is ended")
+{
+    std::string data = PatternBytes(40000, 23);
+    PublishFile("dropped.prn", data);
+    std::string url = HttpBase() + "/drop/dropped.prn?after=10000";
+    size_t before = SpoolJobs().size();
+
+    SUBCASE("one copy to the printer")
+    {
+        {
+            SpoolerSpy spy;
+            DialogAnswerer answerer({ PrintOk(1), Box(IDOK) });
+            RunOutputJob(url.c_str(), FALSE, TRUE);
+            CHECK(answerer.ScriptDone());
+            REQUIRE(answerer.MessageTexts().size() == 1);
+            CHECK(FirstLine(answerer.MessageTexts()[0]) == "Reading inputfile Error");
+            CHECK(spy.endPages == 1);
+            CHECK(spy.endDocs == 1);
+        }
+        std::vector<std::string> jobs = NewSpoolJobs(before, 1);
+        REQUIRE(jobs.size() == 1);
+        std::string printed = ReadBytes(jobs[0]);
+        CHECK(printed.size() <= 10000);
+        CHECK(printed == data.substr(0, printed.size()));
+    }
+    SUBCASE("two copies saved: the subject is the file written")
+    {
+        std::string target = MakeScratchDir("dropped") + "\\dropped.cv";
+        DialogAnswerer answerer({ PrintOk(2, true), SaveAs(target), Box(IDOK) });
+        RunOutputJob(url.c_str(), FALSE, TRUE);
+        CHECK(answerer.ScriptDone());
+        REQUIRE(answerer.MessageTexts().size() == 1);
+        CHECK(answerer.MessageTexts()[0].rfind("Reading inputfile Error\n" + target + ": ", 0) == 0);
+        std::string saved = ReadBytes(target);
+        CHECK(saved.size() <= 10000);
+        CHECK(saved == data.substr(0, saved.size()));
+    }
+}
+
+TEST_CASE("a URL of several thousand characters is handled without overflow")
+{
+    std::string url = HttpBase() + "/files/" + std::string(5000, 'u') + ".prn";
+    DialogAnswerer answerer({ Box(IDOK) });
+    RunOutputJob(url.c_str(), TRUE, TRUE);
+    std::vector<std::string> texts = answerer.MessageTexts();
+    REQUIRE(texts.size() == 1);
+    CHECK(FirstLine(texts[0]) == "Unable to open file");
+}
