@@ -130,3 +130,38 @@ TEST_CASE("-d deletes the input after a cancel and after a failure, -g never del
     }
     CHECK(FileExists(kept));
 }
+
+static std::string VersionString(const std::vector<BYTE> &info, const char *key)
+{
+    char *value = NULL;
+    UINT size = 0;
+    std::string path = std::string("\\StringFileInfo\\040904e4\\") + key;
+    if (!VerQueryValueA(info.data(), path.c_str(), (void **)&value, &size) || value == NULL)
+        return "<missing>";
+    return value;
+}
+
+TEST_CASE("the program carries its icon group 101 and its version 1.0.5.0")
+{
+    std::string exe = ViewerExe();
+    HMODULE module = LoadLibraryExA(exe.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(module != NULL);
+    CHECK(FindResourceA(module, MAKEINTRESOURCEA(101), (LPCSTR)RT_GROUP_ICON) != NULL);
+    FreeLibrary(module);
+
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &handle);
+    REQUIRE(size > 0);
+    std::vector<BYTE> info(size);
+    REQUIRE(GetFileVersionInfoA(exe.c_str(), 0, size, info.data()));
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT fixedSize = 0;
+    REQUIRE(VerQueryValueA(info.data(), "\\", (void **)&fixed, &fixedSize));
+    CHECK(fixed->dwFileVersionMS == MAKELONG(0, 1));
+    CHECK(fixed->dwFileVersionLS == MAKELONG(0, 5));
+    CHECK(fixed->dwProductVersionMS == MAKELONG(0, 1));
+    CHECK(fixed->dwProductVersionLS == MAKELONG(0, 5));
+    CHECK(VersionString(info, "FileDescription") == "Corvala/400 Viewer");
+    CHECK(VersionString(info, "InternalName") == "Corvala/400 Viewer");
+    CHECK(VersionString(info, "OriginalFilename") == "Corvala Viewer.exe");
+}
