@@ -10,6 +10,7 @@
 
 #include "messages.h"
 #include "syscalls.h"
+#include "write_all.h"
 
 #define RETRY_STYLE (MB_ICONEXCLAMATION | MB_RETRYCANCEL)
 #define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
@@ -96,24 +97,10 @@ int StartFileOutput(NPP instance, SpoolJob *job, BOOL *retry)
     return 1;
 }
 
-/* One call per block; a call that takes only part of it is followed by
-   another for the rest, so no byte is lost to a short write. */
+/* The whole block to the job's destination. */
 static BOOL WriteAll(SpoolJob *job, const BYTE *data, DWORD length)
 {
-    while (length > 0) {
-        DWORD written = 0;
-        BOOL ok = job->toFile != 0 ? osCall(WriteFile)(job->hFile, data, length, &written, NULL)
-                                   : osCall(WritePrinter)(job->hPrinter, (LPVOID)data, length, &written);
-        if (!ok)
-            return FALSE;
-        if (written == 0 || written > length) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return FALSE;
-        }
-        data += written;
-        length -= written;
-    }
-    return TRUE;
+    return job->toFile != 0 ? WriteFileAll(job->hFile, data, length) : WritePrinterAll(job->hPrinter, data, length);
 }
 
 BOOL WriteToDestination(SpoolJob *job, const void *data, DWORD length)

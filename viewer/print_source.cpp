@@ -2,6 +2,7 @@
 #include "copy_loop.h"
 #include "messages.h"
 #include "syscalls.h"
+#include "write_all.h"
 
 #include <winspool.h>
 
@@ -15,20 +16,7 @@ public:
 
     BOOL Write(const void *data, DWORD size) override
     {
-        const BYTE *next = (const BYTE *)data;
-        while (size > 0) {
-            DWORD written = 0;
-            if (!osCall(WritePrinter)(printer_, (void *)next, size, &written))
-                return FALSE;
-            if (written == 0 || written > size) {
-                /* The spooler took nothing: never drop the rest silently. */
-                SetLastError(ERROR_WRITE_FAULT);
-                return FALSE;
-            }
-            next += written;
-            size -= written;
-        }
-        return TRUE;
+        return WritePrinterAll(printer_, data, size);
     }
     void ReportReadFailure(DWORD error) override
     {

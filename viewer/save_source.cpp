@@ -2,6 +2,7 @@
 #include "copy_loop.h"
 #include "messages.h"
 #include "syscalls.h"
+#include "write_all.h"
 
 #include <commdlg.h>
 
@@ -17,13 +18,7 @@ public:
 
     BOOL Write(const void *data, DWORD size) override
     {
-        DWORD written = 0;
-        BOOL ok = osCall(WriteFile)(file_, data, size, &written, NULL);
-        if (ok && written != size) {
-            SetLastError(ERROR_DISK_FULL);
-            ok = FALSE;
-        }
-        return ok;
+        return WriteFileAll(file_, data, size);
     }
     void ReportReadFailure(DWORD error) override
     {

@@ -11,14 +11,6 @@
 using namespace testbed;
 using namespace viewertest;
 
-static std::string Times(const std::string &data, int copies)
-{
-    std::string all;
-    for (int i = 0; i < copies; i++)
-        all += data;
-    return all;
-}
-
 /* A driver that cannot make copies: the count comes back in nCopies. */
 static BOOL WINAPI PrintDlgCopiesInNCopies(PRINTDLGA *pd)
 {

@@ -9,14 +9,6 @@
 using namespace testbed;
 using namespace viewertest;
 
-static std::string Times(const std::string &data, int copies)
-{
-    std::string all;
-    for (int i = 0; i < copies; i++)
-        all += data;
-    return all;
-}
-
 TEST_CASE("a URL prints once per copy from a single fetch, and the kept copy is deleted")
 {
     std::string data = PatternBytes(50000, 21);
