@@ -209,7 +209,8 @@ bool HostStream::Feed(const char *data, size_t size, size_t blockSize)
     return true;
 }
 
-bool HostStream::FeedFile(const std::string &path, size_t blockSize, uint64_t *fed)
+bool HostStream::FeedFile(const std::string &path, size_t blockSize, uint64_t *fed,
+                          void (*afterBlock)(void *context), void *context)
 {
     *fed = 0;
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
@@ -231,6 +232,8 @@ bool HostStream::FeedFile(const std::string &path, size_t blockSize, uint64_t *f
             break;
         }
         *fed += got;
+        if (afterBlock != nullptr)
+            afterBlock(context);
     }
     CloseHandle(file);
     return ok;

@@ -99,8 +99,10 @@ public:
        less); false as soon as the plug-in refuses a block. */
     bool Feed(const std::string &data, size_t blockSize);
     bool Feed(const char *data, size_t size, size_t blockSize);
-    /* The file's bytes in blocks of blockSize, read one block at a time. */
-    bool FeedFile(const std::string &path, size_t blockSize, uint64_t *fed);
+    /* The file's bytes in blocks of blockSize, read one block at a time;
+       afterBlock (if any) is called with context after each block. */
+    bool FeedFile(const std::string &path, size_t blockSize, uint64_t *fed,
+                  void (*afterBlock)(void *context) = nullptr, void *context = nullptr);
     NPError End(NPReason reason = NPRES_DONE);
 
     NPStream &Raw() { return stream_; }

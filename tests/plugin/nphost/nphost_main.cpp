@@ -106,26 +106,17 @@ size_t PagefileUsage()
     return counters.PagefileUsage;
 }
 
+static void SamplePeak(void *peakPagefile)
+{
+    size_t *peak = (size_t *)peakPagefile;
+    *peak = std::max(*peak, PagefileUsage());
+}
+
 /* Feeds the file block by block, sampling memory after each block. */
 bool FeedSampled(nphost::HostStream &stream, const std::string &path, size_t blockSize, uint64_t *fed,
                  size_t *peakPagefile)
 {
-    *fed = 0;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    std::vector<char> block(blockSize);
-    bool ok = true;
-    DWORD got = 0;
-    while ((ok = ReadFile(file, block.data(), (DWORD)blockSize, &got, NULL) != FALSE) && got > 0) {
-        if (!(ok = stream.Feed(block.data(), got, got)))
-            break;
-        *fed += got;
-        *peakPagefile = std::max(*peakPagefile, PagefileUsage());
-    }
-    CloseHandle(file);
-    return ok;
+    return stream.FeedFile(path, blockSize, fed, SamplePeak, peakPagefile);
 }
 
 int Run(const Options &options)
