@@ -2,6 +2,7 @@
 
 #include "messages.h"
 #include "syscalls.h"
+#include "write_all.h"
 
 #include <stdlib.h>
 
@@ -82,14 +83,9 @@ ReadOutcome ReplaySource::ReadUrlBlock(void *buffer, DWORD size, DWORD *count)
         SetLastError(ERROR_INTERNET_CONNECTION_ABORTED);
         return READ_FAILED;
     }
-    if (*count > 0 && spill_.IsValid()) {
-        DWORD written = 0;
-        BOOL ok = osCall(WriteFile)(spill_.Get(), buffer, *count, &written, NULL);
-        DWORD error = ok ? ERROR_DISK_FULL : GetLastError();
-        if (!ok || written != *count) {
-            ShowSystemErrorFor(NULL, IDS_WRITE_DISK_ERROR, error, spillPath_, MB_ICONEXCLAMATION | MB_OK);
-            return READ_REPORTED;
-        }
+    if (*count > 0 && spill_.IsValid() && !WriteFileAll(spill_.Get(), buffer, *count)) {
+        ShowSystemErrorFor(NULL, IDS_WRITE_DISK_ERROR, GetLastError(), spillPath_, MB_ICONEXCLAMATION | MB_OK);
+        return READ_REPORTED;
     }
     return READ_OK;
 }
