@@ -144,19 +144,6 @@ struct SpoolerDoubles {
 
 /* --- print dialog doubles ---------------------------------------------- */
 
-/* A driver that reports the user's count in nCopies, not in dmCopies. */
-BOOL WINAPI CopiesInNCopiesPrintDlg(LPPRINTDLGA pd)
-{
-    BOOL ok = ::PrintDlgA(pd);
-    if (ok) {
-        DEVMODEA *devMode = (DEVMODEA *)GlobalLock(pd->hDevMode);
-        pd->nCopies = (WORD)devMode->dmCopies;
-        devMode->dmCopies = 1;
-        GlobalUnlock(pd->hDevMode);
-    }
-    return ok;
-}
-
 /* A real failure of the dialog: comdlg32 refuses the structure size. */
 BOOL WINAPI FailingPrintDlg(LPPRINTDLGA pd)
 {
@@ -198,7 +185,7 @@ TEST_CASE("blocks reach the spooler while the stream runs, and short writes lose
 TEST_CASE("a driver that reports copies in nCopies gets them too")
 {
     InProcessBrowser browser;
-    SysCallOverride dialog("PrintDlgA", AsProc(CopiesInNCopiesPrintDlg));
+    SysCallOverride dialog("PrintDlgA", AsProc(PrintDlgCopiesInNCopies));
     std::string data = PatternBytes(20000, 22);
     size_t before = SpoolJobs().size();
     DialogAnswerer answerer({ PrintOk(3) });

@@ -7,14 +7,6 @@ std::string PluginLibraryPath()
     return testbed::WinePath(PLUGIN_LIBRARY_PATH);
 }
 
-std::string Repeated(const std::string &data, int copies)
-{
-    std::string all;
-    for (int i = 0; i < copies; i++)
-        all += data;
-    return all;
-}
-
 std::vector<std::string> PrintedSince(size_t before, size_t expected)
 {
     std::vector<std::string> documents;

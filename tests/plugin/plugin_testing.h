@@ -12,9 +12,6 @@
 /* The built NPcvw32.dll as Windows names it. */
 std::string PluginLibraryPath();
 
-/* Repeats data copies times, back to back. */
-std::string Repeated(const std::string &data, int copies);
-
 /* The documents the sandbox printer produced since before (a count taken
    with SpoolJobs().size()), read back. */
 std::vector<std::string> PrintedSince(size_t before, size_t expected);

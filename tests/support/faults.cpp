@@ -12,6 +12,18 @@ SysCallOverride::~SysCallOverride()
     SetSysCall(name_, previous_);
 }
 
+BOOL WINAPI PrintDlgCopiesInNCopies(LPPRINTDLGA pd)
+{
+    BOOL ok = ::PrintDlgA(pd);
+    if (ok) {
+        DEVMODEA *devMode = (DEVMODEA *)GlobalLock(pd->hDevMode);
+        pd->nCopies = (WORD)devMode->dmCopies;
+        devMode->dmCopies = 1;
+        GlobalUnlock(pd->hDevMode);
+    }
+    return ok;
+}
+
 static std::vector<RecordedBox> g_boxes;
 static int g_failNext;
 static FARPROC g_previousMessageBox;

@@ -6,6 +6,8 @@
 #define CORVALA_FAULTS_H
 
 #include "syscalls.h"
+
+#include <commdlg.h>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,11 @@ FARPROC AsProc(F *function)
 {
     return reinterpret_cast<FARPROC>(function);
 }
+
+/* A print dialog for a driver that cannot make copies: the real dialog,
+   with the user's count moved from dmCopies into nCopies (Wine's driver
+   always reports it in dmCopies).  For the PrintDlgA row. */
+BOOL WINAPI PrintDlgCopiesInNCopies(LPPRINTDLGA pd);
 
 /* Records every MessageBoxA call made through the table (text, caption,
    style, result) and passes it on to the real message box. */

@@ -89,6 +89,14 @@ std::string MakeScratchFile(const char *name, const std::string &data)
     return path;
 }
 
+std::string Repeated(const std::string &data, int copies)
+{
+    std::string all;
+    for (int i = 0; i < copies; i++)
+        all += data;
+    return all;
+}
+
 std::string PatternBytes(size_t size, unsigned seed)
 {
     std::string data(size, '\0');

@@ -26,6 +26,8 @@ bool FileExists(const std::string &path);
 std::string MakeScratchDir(const char *label);
 /* A file in a fresh scratch directory holding data. */
 std::string MakeScratchFile(const char *name, const std::string &data);
+/* data written copies times in a row, as a job with copies produces it. */
+std::string Repeated(const std::string &data, int copies);
 /* Deterministic bytes of every value, for byte-exact comparisons. */
 std::string PatternBytes(size_t size, unsigned seed = 1);
 

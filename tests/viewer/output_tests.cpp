@@ -11,19 +11,6 @@
 using namespace testbed;
 using namespace viewertest;
 
-/* A driver that cannot make copies: the count comes back in nCopies. */
-static BOOL WINAPI PrintDlgCopiesInNCopies(PRINTDLGA *pd)
-{
-    BOOL ok = PrintDlgA(pd);
-    if (ok) {
-        DEVMODEA *devmode = (DEVMODEA *)GlobalLock(pd->hDevMode);
-        pd->nCopies = (WORD)devmode->dmCopies;
-        devmode->dmCopies = 1;
-        GlobalUnlock(pd->hDevMode);
-    }
-    return ok;
-}
-
 TEST_CASE("copies chosen in the dialog make one document with one page holding the data that many times")
 {
     std::string data = PatternBytes(10000, 3);
@@ -52,7 +39,7 @@ TEST_CASE("copies chosen in the dialog make one document with one page holding t
     SetSysCall("PrintDlgA", NULL);
     std::vector<std::string> jobs = NewSpoolJobs(before, 1);
     REQUIRE(jobs.size() == 1);
-    CHECK(ReadBytes(jobs[0]) == Times(data, 3));
+    CHECK(ReadBytes(jobs[0]) == Repeated(data, 3));
 }
 
 TEST_CASE("-u prints to the default printer with its stored copies and shows no dialog")
@@ -67,7 +54,7 @@ TEST_CASE("-u prints to the default printer with its stored copies and shows no 
     SetPrinterDefaultCopies(1);
     std::vector<std::string> jobs = NewSpoolJobs(before, 1);
     REQUIRE(jobs.size() == 1);
-    CHECK(ReadBytes(jobs[0]) == Times(data, 2));
+    CHECK(ReadBytes(jobs[0]) == Repeated(data, 2));
 }
 
 TEST_CASE("print to file writes the data once per copy and nothing else")
@@ -86,7 +73,7 @@ TEST_CASE("print to file writes the data once per copy and nothing else")
         REQUIRE(answerer.Seen().size() == 2);
         CHECK(answerer.Seen()[1].title == "Save AS400 Spool File to disk");
         CHECK(answerer.Seen()[1].owner == NULL);
-        CHECK(ReadBytes(target) == Times(data, copies));
+        CHECK(ReadBytes(target) == Repeated(data, copies));
     }
     CHECK(NewSpoolJobs(before, 0).empty());
 }
@@ -118,7 +105,7 @@ TEST_CASE("empty and one-block sources never issue an empty write")
         }
         std::vector<std::string> jobs = NewSpoolJobs(before, 1);
         REQUIRE(jobs.size() == 1);
-        CHECK(ReadBytes(jobs[0]) == Times(data, 2));
+        CHECK(ReadBytes(jobs[0]) == Repeated(data, 2));
     }
     SUBCASE("0 bytes saved: an empty file")
     {
@@ -150,7 +137,7 @@ TEST_CASE("a large file reaches the printer and a file byte for byte")
     DialogAnswerer answerer({ PrintOk(2, true), SaveAs(target) });
     RunOutputJob(path.c_str(), FALSE, FALSE);
     CHECK(answerer.ScriptDone());
-    CHECK(ReadBytes(target) == Times(data, 2));
+    CHECK(ReadBytes(target) == Repeated(data, 2));
 }
 
 TEST_CASE("cancelled dialogs end the job without a message and write nothing")

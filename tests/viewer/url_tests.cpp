@@ -25,7 +25,7 @@ TEST_CASE("a URL prints once per copy from a single fetch, and the kept copy is 
     }
     std::vector<std::string> jobs = NewSpoolJobs(before, 1);
     REQUIRE(jobs.size() == 1);
-    CHECK(ReadBytes(jobs[0]) == Times(data, 3));
+    CHECK(ReadBytes(jobs[0]) == Repeated(data, 3));
     CHECK(HttpRequestCount("/files/three-copies.prn") == 1);
     CHECK(CountTempFiles("CVV") == tempsBefore);
 }
@@ -42,7 +42,7 @@ TEST_CASE("a URL saved to a file with one and two copies")
         DialogAnswerer answerer({ PrintOk(copies, true), SaveAs(target) });
         RunOutputJob(url.c_str(), FALSE, TRUE);
         CHECK(answerer.ScriptDone());
-        CHECK(ReadBytes(target) == Times(data, copies));
+        CHECK(ReadBytes(target) == Repeated(data, copies));
         CHECK(HttpRequestCount("/files/" + name) == 1);
     }
 }

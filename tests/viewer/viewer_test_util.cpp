@@ -174,14 +174,6 @@ int CountTempFiles(const char *prefix)
     return count;
 }
 
-std::string Times(const std::string &data, int copies)
-{
-    std::string all;
-    for (int i = 0; i < copies; i++)
-        all += data;
-    return all;
-}
-
 } // namespace viewertest
 
 namespace {

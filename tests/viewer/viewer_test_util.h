@@ -43,9 +43,6 @@ struct SpoolerSpy {
     static std::vector<DWORD> writeSizes;
 };
 
-/* data written copies times in a row, as a job with copies produces it. */
-std::string Times(const std::string &data, int copies);
-
 /* The first line of a message (the id text). */
 std::string FirstLine(const std::string &text);
 
