@@ -37,6 +37,7 @@ void *__cdecl CorvRealloc(void *block, size_t size);
     X(WriteFile)             \
     X(SetFilePointer)        \
     X(InternetReadFile)      \
+    X(InternetSetOptionA)    \
     X(GetTempFileNameA)      \
     X(PrintDlgA)
 

@@ -134,3 +134,35 @@ TEST_CASE("a URL of several thousand characters is handled without overflow")
     REQUIRE(texts.size() == 1);
     CHECK(FirstLine(texts[0]) == "Unable to open file");
 }
+
+/* The program waits a minute for a byte; the tests shorten that to two
+   seconds by passing every timeout on as 2000 ms. */
+static BOOL WINAPI ShortTimeouts(HINTERNET handle, DWORD option, LPVOID, DWORD)
+{
+    DWORD shortened = 2000;
+    return InternetSetOptionA(handle, option, &shortened, sizeof(shortened));
+}
+
+TEST_CASE("a server that stops answering ends the transfer as a failure after the timeout")
+{
+    PublishFile("stalled.prn", PatternBytes(30000, 24));
+    struct Case {
+        const char *path;
+        const char *message;
+    } cases[] = {
+        { "/silent?for=120", "Unable to open file" },
+        { "/stall/stalled.prn?after=10000&for=120", "Reading inputfile Error" },
+    };
+    SysCallOverride timeouts("InternetSetOptionA", AsProc(ShortTimeouts));
+    size_t before = SpoolJobs().size();
+    for (const Case &c : cases) {
+        std::string url = HttpBase() + c.path;
+        CAPTURE(url);
+        DialogAnswerer answerer({ PrintOk(1), Box(IDOK) });
+        RunOutputJob(url.c_str(), FALSE, TRUE);
+        CHECK(answerer.ScriptDone());
+        REQUIRE(answerer.MessageTexts().size() == 1);
+        CHECK(FirstLine(answerer.MessageTexts()[0]) == c.message);
+    }
+    CHECK(NewSpoolJobs(before, 0).empty());
+}
