@@ -33,6 +33,7 @@ void *__cdecl CorvRealloc(void *block, size_t size);
     X(WritePrinter)          \
     X(EndPagePrinter)        \
     X(EndDocPrinter)         \
+    X(AbortPrinter)          \
     X(ReadFile)              \
     X(WriteFile)             \
     X(SetFilePointer)        \

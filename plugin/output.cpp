@@ -89,8 +89,10 @@ int StartFileOutput(NPP instance, SpoolJob *job, BOOL *retry)
 
     job->hFile = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (job->hFile != INVALID_HANDLE_VALUE)
+    if (job->hFile != INVALID_HANDLE_VALUE) {
+        lstrcpynA(job->path, path, sizeof(job->path));
         return 0;
+    }
     DWORD error = GetLastError();
     if (ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, error, path, RETRY_STYLE) == IDRETRY)
         *retry = TRUE;
@@ -110,6 +112,7 @@ BOOL WriteToDestination(SpoolJob *job, const void *data, DWORD length)
     if (WriteAll(job, (const BYTE *)data, length))
         return TRUE;
     DWORD error = GetLastError();
+    job->failed = TRUE;
     ShowSystemError(NULL, job->toFile != 0 ? IDS_WRITE_DISK_ERROR : IDS_WRITE_PRINTER_ERROR, error, MESSAGE_STYLE);
     return FALSE;
 }
@@ -119,6 +122,23 @@ void CloseDestination(SpoolJob *job)
     if (job->hFile != INVALID_HANDLE_VALUE) {
         CloseHandle(job->hFile);
         job->hFile = INVALID_HANDLE_VALUE;
+    }
+    ClosePrinterOutput(job);
+}
+
+void AbandonDestination(SpoolJob *job)
+{
+    if (job->hFile != INVALID_HANDLE_VALUE) {
+        BOOL diskFile = GetFileType(job->hFile) == FILE_TYPE_DISK; /* never a device */
+        CloseHandle(job->hFile);
+        job->hFile = INVALID_HANDLE_VALUE;
+        if (diskFile)
+            DeleteFileA(job->path);
+    }
+    if (job->docStarted) {
+        osCall(AbortPrinter)(job->hPrinter); /* deletes the document: nothing prints */
+        job->pageStarted = FALSE;
+        job->docStarted = 0;
     }
     ClosePrinterOutput(job);
 }

@@ -61,9 +61,12 @@ void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int 
     }
 
     PrinterDestination destination(printer.Get());
-    CopyLoop(source, copies, destination);
-
-    /* What was written is submitted, after a failure as well. */
+    if (!CopyLoop(source, copies, destination)) {
+        /* A cut-off report is not printed: the document is abandoned and
+           the printer receives nothing. */
+        osCall(AbortPrinter)(printer.Get());
+        return;
+    }
     osCall(EndPagePrinter)(printer.Get());
     osCall(EndDocPrinter)(printer.Get());
 }

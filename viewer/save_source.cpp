@@ -76,6 +76,12 @@ void WriteSourceToFile(HANDLE sourceFile, HINTERNET url, int copies, const char 
         return;
     }
     FileDestination destination(output.Get(), path);
-    /* A file left incomplete by a failure stays on disk. */
-    CopyLoop(source, copies, destination);
+    if (!CopyLoop(source, copies, destination)) {
+        /* No half-written file is left under the name the user chose (a
+           device the name may stand for is left alone). */
+        BOOL diskFile = GetFileType(output.Get()) == FILE_TYPE_DISK;
+        output.Close();
+        if (diskFile)
+            DeleteFileA(path);
+    }
 }

@@ -98,7 +98,7 @@ ProcessRun RunAnswered(const std::string &commandLine, DWORD timeoutMs)
 
 /* --- spooler spy ----------------------------------------------------- */
 
-int SpoolerSpy::startDocs, SpoolerSpy::startPages, SpoolerSpy::endPages, SpoolerSpy::endDocs;
+int SpoolerSpy::startDocs, SpoolerSpy::startPages, SpoolerSpy::endPages, SpoolerSpy::endDocs, SpoolerSpy::aborts;
 std::string SpoolerSpy::docName, SpoolerSpy::dataType;
 std::vector<DWORD> SpoolerSpy::writeSizes;
 
@@ -125,6 +125,11 @@ static BOOL WINAPI SpyEndDoc(HANDLE printer)
     SpoolerSpy::endDocs++;
     return EndDocPrinter(printer);
 }
+static BOOL WINAPI SpyAbort(HANDLE printer)
+{
+    SpoolerSpy::aborts++;
+    return AbortPrinter(printer);
+}
 static BOOL WINAPI SpyWrite(HANDLE printer, LPVOID data, DWORD size, LPDWORD written)
 {
     SpoolerSpy::writeSizes.push_back(size);
@@ -133,7 +138,7 @@ static BOOL WINAPI SpyWrite(HANDLE printer, LPVOID data, DWORD size, LPDWORD wri
 
 SpoolerSpy::SpoolerSpy()
 {
-    startDocs = startPages = endPages = endDocs = 0;
+    startDocs = startPages = endPages = endDocs = aborts = 0;
     docName.clear();
     dataType.clear();
     writeSizes.clear();
@@ -142,14 +147,20 @@ SpoolerSpy::SpoolerSpy()
     SetSysCall("EndPagePrinter", testbed::AsProc(SpyEndPage));
     SetSysCall("EndDocPrinter", testbed::AsProc(SpyEndDoc));
     SetSysCall("WritePrinter", testbed::AsProc(SpyWrite));
+    SetSysCall("AbortPrinter", testbed::AsProc(SpyAbort));
 }
 
 SpoolerSpy::~SpoolerSpy()
 {
     const char *rows[] = { "StartDocPrinterA", "StartPagePrinter", "EndPagePrinter", "EndDocPrinter",
-                           "WritePrinter" };
+                           "WritePrinter", "AbortPrinter" };
     for (const char *row : rows)
         SetSysCall(row, NULL);
+}
+
+void LetAbandonedDocumentLand(size_t before)
+{
+    testbed::NewSpoolJobs(before, 1);
 }
 
 std::string FirstLine(const std::string &text)
