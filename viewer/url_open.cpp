@@ -90,12 +90,12 @@ static BOOL RedirectTarget(HINTERNET request, const char *base, std::vector<char
     return InternetCombineUrlA(base, location.data(), target->data(), &combined, ICU_NO_ENCODE);
 }
 
-/* An error status is not spool data: reported like a URL that
+/* Anything but a 2xx answer is not spool data: reported like a URL that
    cannot be opened, naming the status. */
 static BOOL CheckHttpStatus(HINTERNET url, const char *source)
 {
     DWORD status = StatusOf(url);
-    if (status == 0 || status < 400)
+    if (status == 0 || (status >= 200 && status < 300))
         return TRUE; /* not HTTP, or a success */
     char reason[128] = "";
     DWORD reasonSize = sizeof(reason);

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "faults.h"
 #include "testbed.h"
+#include "url_open.h"
 #include "viewer_test_util.h"
 
 using namespace testbed;
@@ -161,4 +162,45 @@ TEST_CASE("a server that stops answering ends the transfer as a failure after th
         if (spy.aborts > 0)
             LetAbandonedDocumentLand(before);
     }
+}
+
+TEST_CASE("only a whole 2xx answer is data: statuses, redirects and chunked bodies")
+{
+    std::string data = PatternBytes(30000, 25);
+    PublishFile("answer.prn", data);
+    const std::string loopText = "Unable to open file\n" + HttpBase() + "/loop: FILE ERR 2f7c";
+    struct Case {
+        std::string path;
+        int copies;
+        std::string message; /* empty: printed */
+    } cases[] = {
+        { "/redirect/3/answer.prn", 1, "" },
+        { "/redirect/10/answer.prn", 2, "" },
+        { "/chunked/answer.prn?length=100000", 1, "" }, /* a stale length beside chunks */
+        { "/chunked/answer.prn?length=10", 2, "" },
+        { "/status/302", 1, "Unable to open file\n" + HttpBase() + "/status/302: 302 Found" },
+        { "/status/304", 1, "Unable to open file\n" + HttpBase() + "/status/304: 304 Not Modified" },
+        { "/redirect/11/answer.prn", 1, "Unable to open file\n" + HttpBase() + "/redirect/11/answer.prn: FILE ERR 2f7c" },
+        { "/loop", 1, loopText },
+    };
+    for (const Case &c : cases) {
+        CAPTURE(c.path);
+        std::string url = HttpBase() + c.path;
+        size_t before = SpoolJobs().size();
+        std::vector<DialogStep> script{ PrintOk(c.copies) };
+        if (!c.message.empty())
+            script.push_back(Box(IDOK));
+        DialogAnswerer answerer(script);
+        RunOutputJob(url.c_str(), FALSE, TRUE);
+        CHECK(answerer.ScriptDone());
+        if (c.message.empty()) {
+            std::vector<std::string> jobs = NewSpoolJobs(before, 1);
+            REQUIRE(jobs.size() == 1);
+            CHECK(ReadBytes(jobs[0]) == Repeated(data, c.copies));
+        } else {
+            CHECK(answerer.MessageTexts() == std::vector<std::string>{ c.message });
+            CHECK(NewSpoolJobs(before, 0).empty());
+        }
+    }
+    CHECK(HttpRequestCount("/loop") == MAX_REDIRECTS + 1);
 }
