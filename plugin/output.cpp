@@ -8,6 +8,7 @@
 #include <commdlg.h>
 #include <winspool.h>
 
+#include "ansi_names.h"
 #include "messages.h"
 #include "syscalls.h"
 #include "write_all.h"
@@ -17,8 +18,6 @@
 #define PATH_CAPACITY 260
 
 static const char kRawDataType[] = "RAW";
-static const char kSaveFilter[] = "Corvala/400 (*.cv)\0*.cv\0";
-static const char kSaveExtension[] = "cv";
 
 /* Undoes a half-opened printer, innermost step first. */
 static void ClosePrinterOutput(SpoolJob *job)
@@ -39,7 +38,8 @@ static void ClosePrinterOutput(SpoolJob *job)
    for the step that failed, or 0. */
 static UINT OpenPrinterSteps(SpoolJob *job, const char *deviceName)
 {
-    job->printerOpen = osCall(OpenPrinterA)((LPSTR)deviceName, &job->hPrinter, NULL);
+    /* A name that could stand for another printer in ANSI is not opened. */
+    job->printerOpen = PrinterNameIsExact(deviceName) && osCall(OpenPrinterA)((LPSTR)deviceName, &job->hPrinter, NULL);
     if (!job->printerOpen)
         return IDS_OPEN_PRINTER_ERROR;
     DOC_INFO_1A doc;
@@ -72,20 +72,14 @@ int StartFileOutput(NPP instance, SpoolJob *job, BOOL *retry)
 {
     *retry = FALSE;
     char path[PATH_CAPACITY] = "";
-    OPENFILENAMEA ofn;
-    ZeroMemory(&ofn, sizeof(ofn));
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.hwndOwner = InstanceWindow(instance);
-    ofn.lpstrFilter = kSaveFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = PATH_CAPACITY;
-    ofn.nMaxFileTitle = PATH_CAPACITY;
-    ofn.lpstrTitle = TextOf(IDS_SAVE_TITLE);
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    ofn.lpstrDefExt = kSaveExtension;
-    if (!GetSaveFileNameA(&ofn))
+    SaveChoice choice = AskSaveFileName(InstanceWindow(instance), path, PATH_CAPACITY);
+    if (choice == SAVE_CANCELLED)
         return 1;
+    if (choice == SAVE_NAME_NOT_ANSI) {
+        if (ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), path, RETRY_STYLE) == IDRETRY)
+            *retry = TRUE;
+        return 1;
+    }
 
     job->hFile = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, NULL);

@@ -1,6 +1,7 @@
 /* Start-up below WinMain: resources, options, the job, the deletion. */
 #include "viewer.h"
 
+#include "ansi_names.h"
 #include "messages.h"
 
 #include <getopt.h>
@@ -47,7 +48,7 @@ void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
         options->source = argv[optind];
 }
 
-int RunViewer(HINSTANCE instance, int argc, char **argv)
+int RunViewer(HINSTANCE instance, int argc, char **argv, int wideArgc, wchar_t **wideArgv)
 {
     InitResources(instance);
     LoadCaption(IDS_APP_TITLE);
@@ -58,6 +59,15 @@ int RunViewer(HINSTANCE instance, int argc, char **argv)
         ShowMessage(NULL, IDS_NO_FILENAME, MB_ICONEXCLAMATION | MB_OK);
         FreeResources();
         return VIEWER_EXIT_NO_SOURCE;
+    }
+
+    /* A name outside the ANSI code page reaches the program as a look-alike
+       of it, which may be another, existing file: refused, never printed
+       or deleted. */
+    if (!ArgumentIsExact(options.source, wideArgc, wideArgv)) {
+        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), options.source, MB_ICONEXCLAMATION | MB_OK);
+        FreeResources();
+        return VIEWER_EXIT_OK;
     }
 
     RunOutputJob(options.source, options.useDefaultPrinter, options.sourceIsUrl);

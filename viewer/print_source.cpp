@@ -1,4 +1,5 @@
 /* Raw printing: one "RAW" document with one page holding every copy. */
+#include "ansi_names.h"
 #include "copy_loop.h"
 #include "messages.h"
 #include "syscalls.h"
@@ -39,9 +40,10 @@ void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int 
     if (!source.Prepare())
         return;
 
-    /* No PRINTER_DEFAULTS: the printer's own settings apply. */
+    /* No PRINTER_DEFAULTS: the printer's own settings apply.  A name that
+       could stand for another printer in ANSI is not opened at all. */
     HANDLE opened = NULL;
-    if (!osCall(OpenPrinterA)((LPSTR)printerName, &opened, NULL)) {
+    if (!PrinterNameIsExact(printerName) || !osCall(OpenPrinterA)((LPSTR)printerName, &opened, NULL)) {
         ShowSystemError(NULL, IDS_OPEN_PRINTER_ERROR, GetLastError(), MESSAGE_STYLE);
         return;
     }

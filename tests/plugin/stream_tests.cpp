@@ -331,3 +331,20 @@ TEST_CASE("an instance without a window gives its dialogs no owner")
         REQUIRE(answerer.ScriptDone());
     CHECK(answerer.Seen()[0].owner == NULL);
 }
+
+TEST_CASE("a save name outside the ANSI code page is refused with Retry; its look-alike is untouched")
+{
+    Browser browser;
+    std::string dir = MakeScratchDir("plugin-lookalike");
+    REQUIRE(WriteBytes(dir + "\\Save.cv", "keep"));
+    DialogAnswerer answerer({ PrintOk(1, true), SaveAs(dir + "\\\xC5\x9C" "ave.cv"), Box(IDCANCEL) });
+    HostStream stream(*browser.instance, "http://server/l.cvep", 10);
+    CHECK(stream.Open() == NPERR_GENERIC_ERROR);
+    INFO(Describe(answerer));
+    CHECK(answerer.ScriptDone());
+    REQUIRE(answerer.MessageTexts().size() == 1);
+    CHECK(answerer.MessageTexts()[0].rfind("Unable to open file\n", 0) == 0);
+    CHECK(answerer.Seen().back().hasRetry);
+    CHECK(ReadBytes(dir + "\\Save.cv") == "keep");
+    CheckOnlyInstanceLeft();
+}

@@ -207,3 +207,70 @@ TEST_CASE("a source name of several thousand characters is reported without over
     CHECK(FirstLine(texts[0]) == "Unable to open file");
     CHECK(texts[0].find(std::string(500, 'n')) != std::string::npos);
 }
+
+/* A printer whose name reads as the sandbox printer's once converted to
+   ANSI with best-fit characters. */
+static const wchar_t kLookAlikePrinter[] = L"Corvala \u015Candbox";
+
+static bool AddLookAlikePrinter()
+{
+    PRINTER_INFO_2W info = {};
+    info.pPrinterName = (LPWSTR)kLookAlikePrinter;
+    info.pPortName = (LPWSTR)L"LPT1:";
+    info.pDriverName = (LPWSTR)L"Wine PostScript Driver";
+    info.pPrintProcessor = (LPWSTR)L"winprint";
+    info.pDatatype = (LPWSTR)L"RAW";
+    info.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+    HANDLE printer = AddPrinterW(NULL, 2, (BYTE *)&info);
+    if (printer != NULL)
+        ClosePrinter(printer);
+    return printer != NULL;
+}
+
+static void RemoveLookAlikePrinter()
+{
+    HANDLE printer = NULL;
+    PRINTER_DEFAULTSW access = { NULL, NULL, PRINTER_ALL_ACCESS };
+    if (OpenPrinterW((LPWSTR)kLookAlikePrinter, &printer, &access)) {
+        DeletePrinter(printer);
+        ClosePrinter(printer);
+    }
+}
+
+TEST_CASE("names outside the ANSI code page are refused, never taken for a look-alike")
+{
+    std::string data = PatternBytes(5000, 14);
+    std::string dir = MakeScratchDir("lookalike");
+    std::string spool = dir + "\\Spool.cv"; /* the look-alikes of U+015C names */
+    std::string save = dir + "\\Save.cv";
+    REQUIRE(WriteBytes(spool, data));
+    REQUIRE(WriteBytes(save, "keep"));
+    const std::string refusal = ": " + SystemText(ERROR_NO_UNICODE_TRANSLATION);
+    char bestFit[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, L"\u015C", -1, bestFit, sizeof(bestFit), NULL, NULL);
+    size_t before = SpoolJobs().size();
+
+    SUBCASE("the source argument: nothing printed or deleted")
+    {
+        DialogAnswerer answerer({ Box(IDOK) });
+        CHECK(RunViewerArgs({ "-u", "-d", dir + "\\\xC5\x9Cpool.cv" }) == VIEWER_EXIT_OK);
+        CHECK(answerer.MessageTexts() ==
+              std::vector<std::string>{ "Unable to open file\n" + dir + "\\" + bestFit + "pool.cv" + refusal });
+        CHECK(ReadBytes(spool) == data);
+    }
+    SUBCASE("the save dialog's name: no file written")
+    {
+        std::string text = JobMessage(spool, { PrintOk(1, true), SaveAs(dir + "\\\xC5\x9C" "ave.cv") });
+        CHECK(text == "Unable to open file\n" + dir + "\\" + bestFit + "ave.cv" + refusal);
+        CHECK(ReadBytes(save) == "keep");
+    }
+    SUBCASE("the chosen printer has a look-alike")
+    {
+        REQUIRE(AddLookAlikePrinter());
+        DialogAnswerer answerer({ Box(IDOK) });
+        RunOutputJob(spool.c_str(), TRUE, FALSE);
+        RemoveLookAlikePrinter();
+        CHECK(answerer.MessageTexts() == std::vector<std::string>{ "Open Printer Error\n" + SystemText(ERROR_NO_UNICODE_TRANSLATION) });
+    }
+    CHECK(NewSpoolJobs(before, 0).empty());
+}

@@ -11,14 +11,26 @@ namespace viewertest {
 
 int RunViewerArgs(const std::vector<std::string> &args)
 {
-    std::vector<std::string> storage;
-    storage.push_back("viewer");
-    storage.insert(storage.end(), args.begin(), args.end());
+    /* Arguments in UTF-8, as the user typed them; the ANSI vector is what
+       the runtime makes of them (best-fit characters included). */
+    std::vector<std::wstring> wide{ L"viewer" };
+    std::vector<std::string> storage{ "viewer" };
+    for (const std::string &arg : args) {
+        wchar_t w[4096] = {};
+        char a[4096] = {};
+        MultiByteToWideChar(CP_UTF8, 0, arg.c_str(), -1, w, 4096);
+        WideCharToMultiByte(CP_ACP, 0, w, -1, a, sizeof(a), NULL, NULL);
+        wide.push_back(w);
+        storage.push_back(a);
+    }
     std::vector<char *> argv;
     for (std::string &arg : storage)
         argv.push_back(&arg[0]);
     argv.push_back(NULL);
-    return RunViewer(GetModuleHandleA(NULL), (int)storage.size(), argv.data());
+    std::vector<wchar_t *> wideArgv;
+    for (std::wstring &arg : wide)
+        wideArgv.push_back(&arg[0]);
+    return RunViewer(GetModuleHandleA(NULL), (int)storage.size(), argv.data(), (int)wide.size(), wideArgv.data());
 }
 
 std::string ViewerExe()

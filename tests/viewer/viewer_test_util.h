@@ -13,7 +13,8 @@
 
 namespace viewertest {
 
-/* RunViewer in this process with argv[0] "viewer" and the given arguments. */
+/* RunViewer in this process with argv[0] "viewer" and the given arguments
+   (UTF-8; the ANSI vector holds their best-fit form, as the runtime's). */
 int RunViewerArgs(const std::vector<std::string> &args);
 
 /* Path of the built Corvala Viewer.exe as Windows names it. */
