@@ -38,6 +38,10 @@ LONG ModuleLock(void);
 LONG ModuleUnlock(void);
 LONG ModuleLockCount(void);
 
+/* DllGetClassObject: the class object of the row for clsid, created on the
+   first request and cached until the module ends; riid of it into out. */
+HRESULT ModuleGetClassObject(REFCLSID clsid, REFIID riid, void **out);
+
 /* Serializes the first load of shared type information. */
 CRITICAL_SECTION *ModuleTypeInfoGuard(void);
 
