@@ -10,6 +10,7 @@
 #include "CorvalaActiveX_h.h"
 
 #include <ole2.h>
+#include <stdio.h>
 #include <string>
 #include <vector>
 
@@ -207,11 +208,36 @@ std::string Narrow(BSTR text)
     return out;
 }
 
-std::string Doc(ITypeInfo *info, MEMBERID member)
+/* One line per type description or function, for table comparisons. */
+std::string Describe(ITypeInfo *info)
 {
+    TYPEATTR *t = nullptr;
+    REQUIRE(info->GetTypeAttr(&t) == S_OK);
+    wchar_t guid[40];
+    StringFromGUID2(t->guid, guid, 40);
     BSTR name = nullptr, doc = nullptr;
-    info->GetDocumentation(member, &name, &doc, nullptr, nullptr);
-    return Narrow(name) + "|" + Narrow(doc);
+    info->GetDocumentation(MEMBERID_NIL, &name, &doc, nullptr, nullptr);
+    char text[300];
+    snprintf(text, sizeof(text), "%ls %s|%s kind %d flags 0x%x v%d.%d impl %d funcs %d vft %d", guid,
+             Narrow(name).c_str(), Narrow(doc).c_str(), t->typekind, t->wTypeFlags, t->wMajorVerNum,
+             t->wMinorVerNum, t->cImplTypes, t->cFuncs, t->cbSizeVft);
+    info->ReleaseTypeAttr(t);
+    return text;
+}
+
+std::string DescribeFunc(ITypeInfo *info, UINT index)
+{
+    FUNCDESC *f = nullptr;
+    REQUIRE(info->GetFuncDesc(index, &f) == S_OK);
+    BSTR doc = nullptr;
+    info->GetDocumentation(f->memid, nullptr, &doc, nullptr, nullptr);
+    char text[300];
+    snprintf(text, sizeof(text), "id %ld invoke %d kind %d conv %d slot %d flags %d returns %d params %d: 0x%x vt %d %s",
+             f->memid, f->invkind, f->funckind, f->callconv, (int)(f->oVft / sizeof(void *)), f->wFuncFlags,
+             f->elemdescFunc.tdesc.vt, f->cParams, f->lprgelemdescParam[0].paramdesc.wParamFlags,
+             f->lprgelemdescParam[0].tdesc.vt, Narrow(doc).c_str());
+    info->ReleaseFuncDesc(f);
+    return text;
 }
 
 struct DataFile {
@@ -254,19 +280,13 @@ TEST_CASE("REGISTRY 101 is the script byte for byte; icon group 202; no bitmap")
 
 TEST_CASE("TYPELIB 1 describes the library, the class and the dual interface")
 {
-    DataFile file;
-    CHECK(Resource(file.module, "TYPELIB", MAKEINTRESOURCEA(1)).size() > 0);
-    std::wstring path;
-    for (char c : WinePath(AX_LIBRARY_PATH))
-        path += (wchar_t)(unsigned char)c;
+    std::string path = WinePath(AX_LIBRARY_PATH);
     ITypeLib *library = nullptr;
-    REQUIRE(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library) == S_OK);
+    REQUIRE(LoadTypeLibEx(std::wstring(path.begin(), path.end()).c_str(), REGKIND_NONE, &library) == S_OK);
     TLIBATTR *attr = nullptr;
     REQUIRE(library->GetLibAttr(&attr) == S_OK);
     CHECK(IsEqualGUID(attr->guid, LIBID_CORVALAACTIVEXLib));
-    CHECK(attr->wMajorVerNum == 1);
-    CHECK(attr->wMinorVerNum == 0);
-    CHECK(attr->lcid == 0);
+    CHECK((attr->wMajorVerNum == 1 && attr->wMinorVerNum == 0 && attr->lcid == 0));
     CHECK((attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE) == 0); /* the loader adds the disk-image flag */
     CHECK(attr->syskind == (sizeof(void *) == 8 ? SYS_WIN64 : SYS_WIN32));
     library->ReleaseTLibAttr(attr);
@@ -276,89 +296,33 @@ TEST_CASE("TYPELIB 1 describes the library, the class and the dual interface")
           "CORVALAACTIVEXLib|CorvalaActiveX 1.0 Type Library|<null>");
     REQUIRE(library->GetTypeInfoCount() == 2);
 
-    ITypeInfo *coclass = nullptr, *dispatch = nullptr, *vtable = nullptr;
+    ITypeInfo *coclass = nullptr, *dispatch = nullptr, *vtable = nullptr, *base = nullptr;
+    HREFTYPE ref = 0;
     REQUIRE(library->GetTypeInfo(0, &coclass) == S_OK);
     REQUIRE(library->GetTypeInfo(1, &dispatch) == S_OK);
-    HREFTYPE ref = 0;
     REQUIRE(dispatch->GetRefTypeOfImplType(-1, &ref) == S_OK);
     REQUIRE(dispatch->GetRefTypeInfo(ref, &vtable) == S_OK);
-    const struct {
-        ITypeInfo *info;
-        const GUID *guid;
-        TYPEKIND kind;
-        WORD flags;
-        const char *doc;
-        WORD implTypes, funcs, vft;
-    } types[] = {
-        { coclass, &CLSID_CorvalaAX, TKIND_COCLASS, TYPEFLAG_FCANCREATE, "CorvalaAX|CorvalaAX Class", 1, 0, 0 },
-        /* Wine reports the dispatch half without FOLEAUTOMATION. */
-        { dispatch, &IID_ICorvalaAX, TKIND_DISPATCH, TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE,
-          "ICorvalaAX|ICorvalaAX Interface", 1, 0, 0 },
-        { vtable, &IID_ICorvalaAX, TKIND_INTERFACE, TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE,
-          "ICorvalaAX|ICorvalaAX Interface", 1, 2, (WORD)(9 * sizeof(void *)) },
-    };
-    for (const auto &row : types) {
-        CAPTURE(row.doc);
-        TYPEATTR *type = nullptr;
-        REQUIRE(row.info->GetTypeAttr(&type) == S_OK);
-        CHECK(IsEqualGUID(type->guid, *row.guid));
-        CHECK(type->typekind == row.kind);
-        CHECK((type->wTypeFlags & ~TYPEFLAG_FOLEAUTOMATION) == (row.flags & ~TYPEFLAG_FOLEAUTOMATION));
-        if (row.kind == TKIND_INTERFACE)
-            CHECK(type->wTypeFlags == row.flags);
-        CHECK((type->wMajorVerNum == 0 && type->wMinorVerNum == 0));
-        CHECK(type->cImplTypes == row.implTypes);
-        if (row.kind == TKIND_INTERFACE)
-            CHECK((type->cFuncs == row.funcs && type->cbSizeVft == row.vft));
-        CHECK(Doc(row.info, MEMBERID_NIL) == row.doc);
-        row.info->ReleaseTypeAttr(type);
-    }
-    INT implFlags = 0;
-    CHECK(coclass->GetImplTypeFlags(0, &implFlags) == S_OK);
-    CHECK(implFlags == IMPLTYPEFLAG_FDEFAULT);
-
-    /* The vtable half: get_PrintFile and put_PrintFile in slots 7 and 8. */
-    const struct {
-        INVOKEKIND kind;
-        USHORT paramFlags;
-        VARTYPE paramType;
-    } funcs[] = {
-        { INVOKE_PROPERTYGET, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL, VT_PTR },
-        { INVOKE_PROPERTYPUT, PARAMFLAG_FIN, VT_BSTR },
-    };
-    for (UINT i = 0; i < 2; i++) {
-        CAPTURE(i);
-        FUNCDESC *func = nullptr;
-        REQUIRE(vtable->GetFuncDesc(i, &func) == S_OK);
-        CHECK(func->memid == 1);
-        CHECK(func->invkind == funcs[i].kind);
-        CHECK(func->funckind == FUNC_PUREVIRTUAL);
-        CHECK(func->callconv == CC_STDCALL);
-        CHECK(func->oVft == (SHORT)((7 + i) * sizeof(void *)));
-        CHECK((func->wFuncFlags == 0 && func->cParams == 1 && func->elemdescFunc.tdesc.vt == VT_HRESULT));
-        CHECK(func->lprgelemdescParam[0].paramdesc.wParamFlags == funcs[i].paramFlags);
-        CHECK(func->lprgelemdescParam[0].tdesc.vt == funcs[i].paramType);
-        vtable->ReleaseFuncDesc(func);
-    }
-    BSTR names[3] = {};
-    UINT count = 0;
-    CHECK(vtable->GetNames(1, names, 3, &count) == S_OK);
-    CHECK(count == 2);
-    CHECK(Narrow(names[0]) + "|" + Narrow(names[1]) == "PrintFile|pVal");
-    CHECK(Doc(vtable, 1) == "PrintFile|property PrintFile");
-
-    /* IDispatch comes from the imported stdole2.tlb. */
-    ITypeInfo *base = nullptr;
-    ITypeLib *imported = nullptr;
-    UINT index = 0;
     REQUIRE(vtable->GetRefTypeOfImplType(0, &ref) == S_OK);
     REQUIRE(vtable->GetRefTypeInfo(ref, &base) == S_OK);
-    REQUIRE(base->GetContainingTypeLib(&imported, &index) == S_OK);
-    REQUIRE(imported->GetLibAttr(&attr) == S_OK);
-    CHECK(IsEqualGUID(attr->guid, IID_StdOle));
-    CHECK(attr->wMajorVerNum == 2);
-    imported->ReleaseTLibAttr(attr);
-    for (IUnknown *unknown : std::vector<IUnknown *>{ imported, base, vtable, dispatch, coclass, library })
+    const int vft = 9 * (int)sizeof(void *);
+    /* Wine reports the dispatch half without FOLEAUTOMATION (0x1040). */
+    CHECK(Describe(coclass) == "{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0} CorvalaAX|CorvalaAX Class kind 5 flags 0x2 "
+                               "v0.0 impl 1 funcs 0 vft 0");
+    CHECK(Describe(dispatch).find("{6C0F4A2D-91B7-4D5A-8E36-3B9F12C7A4D0} ICorvalaAX|ICorvalaAX Interface kind 4 ") == 0);
+    CHECK(Describe(vtable) == "{6C0F4A2D-91B7-4D5A-8E36-3B9F12C7A4D0} ICorvalaAX|ICorvalaAX Interface kind 3 "
+                              "flags 0x1140 v0.0 impl 1 funcs 2 vft " + std::to_string(vft));
+    CHECK(Describe(base).find("{00020400-0000-0000-C000-000000000046} IDispatch|") == 0);
+    INT implFlags = 0;
+    CHECK((coclass->GetImplTypeFlags(0, &implFlags) == S_OK && implFlags == IMPLTYPEFLAG_FDEFAULT));
+    CHECK(DescribeFunc(vtable, 0) == "id 1 invoke 2 kind 1 conv 4 slot 7 flags 0 returns 25 params 1: 0xa vt 26 "
+                                     "property PrintFile");
+    CHECK(DescribeFunc(vtable, 1) == "id 1 invoke 4 kind 1 conv 4 slot 8 flags 0 returns 25 params 1: 0x1 vt 8 "
+                                     "property PrintFile");
+    BSTR names[2] = {};
+    UINT count = 0;
+    CHECK((vtable->GetNames(1, names, 2, &count) == S_OK && count == 2));
+    CHECK(Narrow(names[0]) + "|" + Narrow(names[1]) == "PrintFile|pVal");
+    for (IUnknown *unknown : std::vector<IUnknown *>{ base, vtable, dispatch, coclass, library })
         unknown->Release();
 }
 
@@ -372,10 +336,10 @@ TEST_CASE("the version resource: 1.0.5.0, block 040904b0, keys in order")
     VS_FIXEDFILEINFO *fixed = nullptr;
     UINT length = 0;
     REQUIRE(VerQueryValueA(info.data(), "\\", (void **)&fixed, &length));
-    CHECK((fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0x00050000));
-    CHECK((fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0x00050000));
-    CHECK((fixed->dwFileFlagsMask == 0x3F && fixed->dwFileFlags == 0 && fixed->dwFileOS == VOS__WINDOWS32));
-    CHECK((fixed->dwFileType == VFT_DLL && fixed->dwFileSubtype == 0));
+    CHECK((fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0x00050000 &&
+           fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0x00050000));
+    CHECK((fixed->dwFileFlagsMask == 0x3F && fixed->dwFileFlags == 0 && fixed->dwFileOS == VOS__WINDOWS32 &&
+           fixed->dwFileType == VFT_DLL && fixed->dwFileSubtype == 0));
     WORD *translation = nullptr;
     REQUIRE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", (void **)&translation, &length));
     CHECK((length == 4 && translation[0] == 0x0409 && translation[1] == 0x04B0));
