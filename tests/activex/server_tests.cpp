@@ -3,6 +3,7 @@
    clean-up paths run in process with a class table of the test's own. */
 #include "doctest_config.h"
 #include "class_factory.h"
+#include "control.h"
 #include "faults.h"
 #include "module.h"
 #include "testbed.h"
@@ -137,7 +138,6 @@ namespace {
 std::string g_trace;
 
 void *__cdecl NoMemory(size_t) { return nullptr; }
-HRESULT NoInstance(IUnknown *, REFIID, void **out) { *out = nullptr; return E_NOTIMPL; }
 void NoteStartEnd(bool starting) { g_trace += starting ? "start " : "end "; }
 void NoteCleanup(void *context) { g_trace += (const char *)context; }
 
@@ -147,7 +147,7 @@ const CLSID kTestClass = { 0x1234, 0x5678, 0x9abc, { 1, 2, 3, 4, 5, 6, 7, 8 } };
 
 TEST_CASE("in process: allocation failures, the cache, hooks and clean-up order")
 {
-    ClassRow rows[] = { { &kTestClass, nullptr, CreateClassFactory, NoInstance, nullptr, nullptr, NoteStartEnd } };
+    ClassRow rows[] = { { &kTestClass, nullptr, CreateClassFactory, CreateCorvalaAX, nullptr, nullptr, NoteStartEnd } };
     g_trace.clear();
     ModuleStart(rows, 1, GetModuleHandleA(nullptr));
     CHECK(g_trace == "start ");
@@ -165,8 +165,12 @@ TEST_CASE("in process: allocation failures, the cache, hooks and clean-up order"
     CHECK(rows[0].classObject != nullptr);
     CHECK(ModuleLockCount() == 1);
     void *object = Sentinel();
-    CHECK(factory->CreateInstance(nullptr, IID_IUnknown, &object) == E_NOTIMPL);
+    {
+        testbed::SysCallOverride fail("CorvMalloc", testbed::AsProc(NoMemory));
+        CHECK(factory->CreateInstance(nullptr, IID_IUnknown, &object) == E_OUTOFMEMORY);
+    }
     CHECK(object == nullptr);
+    CHECK(ModuleLockCount() == 1);
     factory->Release();
     CHECK(ModuleLockCount() == 0);
 
