@@ -6,16 +6,21 @@
 #include "doctest_config.h"
 #include "faults.h"
 
-#include <ocidl.h>
 #include <vector>
 
 using namespace axtest;
+
+template <class T>
+static void **Out(T **pointer)
+{
+    return reinterpret_cast<void **>(pointer);
+}
 
 TEST_CASE("every interface of the table answers with its own part of the object")
 {
     ICorvalaAX *control = NewControl();
     CorvalaAXControl *object = ObjectOf(control);
-    struct Row {
+    const struct {
         const IID *iid;
         void *expected;
     } rows[] = {
@@ -32,19 +37,16 @@ TEST_CASE("every interface of the table answers with its own part of the object"
         {&IID_IPersistStream, NULL},
         {&IID_IClassFactory, NULL},
     };
-    for (const Row &row : rows) {
-        void *out = reinterpret_cast<void *>(0xdeadbeef);
-        HRESULT hr = control->QueryInterface(*row.iid, &out);
-        CHECK(hr == (row.expected != NULL ? S_OK : E_NOINTERFACE));
+    for (const auto &row : rows) {
+        IUnknown *out = reinterpret_cast<IUnknown *>(0xdeadbeef), *identity = NULL;
+        CHECK(control->QueryInterface(*row.iid, Out(&out)) == (row.expected != NULL ? S_OK : E_NOINTERFACE));
         CHECK(out == row.expected);
         if (out == NULL)
             continue;
-        /* Each answer leads back to the same identity. */
-        IUnknown *identity = NULL;
-        CHECK(static_cast<IUnknown *>(out)->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&identity)) == S_OK);
+        CHECK(out->QueryInterface(IID_IUnknown, Out(&identity)) == S_OK);
         CHECK(identity == static_cast<ICorvalaAX *>(object));
         identity->Release();
-        static_cast<IUnknown *>(out)->Release();
+        out->Release();
     }
     CHECK(control->QueryInterface(IID_IDispatch, NULL) == E_POINTER);
     CHECK(control->AddRef() == 2);
@@ -53,46 +55,40 @@ TEST_CASE("every interface of the table answers with its own part of the object"
 }
 
 /* An outer object that answers IUnknown only and counts what reaches it. */
-class TestOuter : public IUnknown {
-public:
+struct TestOuter : IUnknown {
     int queries = 0, addRefs = 0, releases = 0;
     STDMETHODIMP QueryInterface(REFIID riid, void **out) override
     {
         queries++;
-        *out = IsEqualIID(riid, IID_IUnknown) ? static_cast<IUnknown *>(this) : NULL;
+        *out = IsEqualIID(riid, IID_IUnknown) ? this : NULL;
         return *out != NULL ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++addRefs; }
     STDMETHODIMP_(ULONG) Release() override { return ++releases; }
 };
 
-TEST_CASE("an aggregated control asks its outer object first and hands out a separate inner unknown")
+TEST_CASE("an aggregated control asks its outer object first and keeps a separate inner unknown")
 {
     PrepareControl();
     LONG locks = ModuleLockCount();
     TestOuter outer;
-    void *refused = reinterpret_cast<void *>(1);
-    CHECK(CreateCorvalaAX(&outer, IID_IDispatch, &refused) == CLASS_E_NOAGGREGATION);
-    CHECK(refused == NULL);
-    CHECK(ModuleLockCount() == locks);
-
-    IUnknown *inner = NULL;
-    REQUIRE(CreateCorvalaAX(&outer, IID_IUnknown, reinterpret_cast<void **>(&inner)) == S_OK);
+    IUnknown *inner = reinterpret_cast<IUnknown *>(1), *again = NULL, *identity = NULL;
+    CHECK(CreateCorvalaAX(&outer, IID_IDispatch, Out(&inner)) == CLASS_E_NOAGGREGATION);
+    CHECK(inner == NULL);
+    REQUIRE(CreateCorvalaAX(&outer, IID_IUnknown, Out(&inner)) == S_OK);
     CHECK(ModuleLockCount() == locks + 1);
-    IUnknown *again = NULL;
-    CHECK(inner->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&again)) == S_OK);
+    CHECK(inner->QueryInterface(IID_IUnknown, Out(&again)) == S_OK);
     CHECK(again == inner);
     again->Release();
 
     ICorvalaAX *control = NULL;
-    CHECK(inner->QueryInterface(IID_ICorvalaAX, reinterpret_cast<void **>(&control)) == S_OK);
-    CHECK(outer.addRefs == 1); /* the inner unknown's answer holds the outer */
-    CHECK(outer.queries == 0);
-    IUnknown *identity = NULL;
-    CHECK(control->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&identity)) == S_OK);
-    CHECK(identity == &outer);
     IPersistStreamInit *persist = NULL;
-    CHECK(control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void **>(&persist)) == S_OK);
+    CHECK(inner->QueryInterface(IID_ICorvalaAX, Out(&control)) == S_OK);
+    CHECK(outer.queries == 0);
+    CHECK(outer.addRefs == 1); /* what the inner unknown hands out holds the outer */
+    CHECK(control->QueryInterface(IID_IUnknown, Out(&identity)) == S_OK);
+    CHECK(identity == &outer);
+    CHECK(control->QueryInterface(IID_IPersistStreamInit, Out(&persist)) == S_OK);
     CHECK(persist == static_cast<IPersistStreamInit *>(ObjectOf(control)));
     CHECK(outer.queries == 2);
     CHECK(outer.addRefs == 2);
@@ -108,7 +104,7 @@ TEST_CASE("PrintFile is copied in and out by the rules of OLE strings")
     ICorvalaAX *control = NewControl();
     BSTR first = NULL, second = NULL;
     CHECK(control->get_PrintFile(&first) == S_OK);
-    REQUIRE(first != NULL);
+    REQUIRE(first != NULL); /* empty, not NULL */
     CHECK(SysStringLen(first) == 0);
     SysFreeString(first);
 
@@ -118,12 +114,10 @@ TEST_CASE("PrintFile is copied in and out by the rules of OLE strings")
     CHECK(control->get_PrintFile(&second) == S_OK);
     CHECK(Text(first) == L"http://host/report.cv");
     CHECK(Text(second) == Text(first));
-    CHECK(first != url);
-    CHECK(first != second);
+    CHECK((first != url && first != second));
     SysFreeString(url);
     SysFreeString(second);
-    /* Its own string given back is copied before the old one goes. */
-    CHECK(control->put_PrintFile(first) == S_OK);
+    CHECK(control->put_PrintFile(first) == S_OK); /* a copy of its own value */
     SysFreeString(first);
     CHECK(PrintFileOf(control) == L"http://host/report.cv");
 
@@ -137,147 +131,103 @@ TEST_CASE("PrintFile is copied in and out by the rules of OLE strings")
     control->Release();
 }
 
-TEST_CASE("automation finds PrintFile by name and reaches the property through the type information")
+TEST_CASE("automation, class information and safety options")
 {
     ICorvalaAX *control = NewControl();
     UINT count = 0;
     CHECK(control->GetTypeInfoCount(&count) == S_OK);
     CHECK(count == 1);
-    ITypeInfo *info = NULL;
+    ITypeInfo *infos[2] = {};
     CHECK(control->GetTypeInfo(0, 0, NULL) == E_POINTER);
-    REQUIRE(control->GetTypeInfo(7, LOCALE_USER_DEFAULT, &info) == S_OK);
-    TYPEATTR *attr = NULL;
-    REQUIRE(info->GetTypeAttr(&attr) == S_OK);
-    CHECK(IsEqualGUID(attr->guid, IID_ICorvalaAX));
-    info->ReleaseTypeAttr(attr);
-    info->Release();
+    REQUIRE(control->GetTypeInfo(7, LOCALE_USER_DEFAULT, &infos[0]) == S_OK);
+    REQUIRE(ObjectOf(control)->GetClassInfo(&infos[1]) == S_OK);
+    const GUID *described[] = {&IID_ICorvalaAX, &CLSID_CorvalaAX};
+    for (int i = 0; i < 2; i++) {
+        TYPEATTR *attr = NULL;
+        REQUIRE(infos[i]->GetTypeAttr(&attr) == S_OK);
+        CHECK(IsEqualGUID(attr->guid, *described[i]));
+        infos[i]->ReleaseTypeAttr(attr);
+        infos[i]->Release();
+    }
+    GUID guid = IID_IDispatch;
+    CHECK(ObjectOf(control)->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &guid) == E_FAIL);
+    CHECK(IsEqualGUID(guid, GUID_NULL));
 
-    struct Name {
+    const struct {
         const wchar_t *name;
         HRESULT result;
         DISPID id;
-    } names[] = {
-        {L"PrintFile", S_OK, 1},
-        {L"printFILE", S_OK, 1},
-        {L"PrintFil", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
-    };
-    for (const Name &n : names) {
+    } names[] = {{L"PrintFile", S_OK, 1}, {L"printFILE", S_OK, 1}, {L"PrintFil", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN}};
+    for (const auto &n : names) {
         LPOLESTR name = const_cast<LPOLESTR>(n.name);
         DISPID id = 12345;
         CHECK(control->GetIDsOfNames(IID_NULL, &name, 1, 0, &id) == n.result);
         CHECK(id == n.id);
     }
-
     VARIANT value;
     VariantInit(&value);
     value.vt = VT_BSTR;
     value.bstrVal = SysAllocString(L"http://host/a.cv");
     DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS put = {&value, &named, 1, 1};
+    DISPPARAMS put = {&value, &named, 1, 1}, none = {NULL, NULL, 0, 0};
     CHECK(control->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, NULL, NULL, NULL) == S_OK);
     VariantClear(&value);
-    DISPPARAMS none = {NULL, NULL, 0, 0};
     CHECK(control->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, NULL, NULL) == S_OK);
-    CHECK(value.vt == VT_BSTR);
-    CHECK(Text(value.bstrVal) == L"http://host/a.cv");
+    CHECK((value.vt == VT_BSTR && Text(value.bstrVal) == L"http://host/a.cv"));
     VariantClear(&value);
-    CHECK(control->Invoke(2, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, NULL, NULL) ==
-          DISP_E_MEMBERNOTFOUND);
-    control->Release();
-}
+    CHECK(control->Invoke(2, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, NULL, NULL) == DISP_E_MEMBERNOTFOUND);
 
-TEST_CASE("class information names the coclass and no event interface; safety is always 3 and 3")
-{
-    ICorvalaAX *control = NewControl();
-    IProvideClassInfo2 *classInfo = ObjectOf(control);
-    ITypeInfo *info = NULL;
-    REQUIRE(classInfo->GetClassInfo(&info) == S_OK);
-    TYPEATTR *attr = NULL;
-    REQUIRE(info->GetTypeAttr(&attr) == S_OK);
-    CHECK(IsEqualGUID(attr->guid, CLSID_CorvalaAX));
-    CHECK(attr->typekind == TKIND_COCLASS);
-    info->ReleaseTypeAttr(attr);
-    info->Release();
-    GUID guid = IID_IDispatch;
-    CHECK(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &guid) == E_FAIL);
-    CHECK(IsEqualGUID(guid, GUID_NULL));
-    CHECK(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, NULL) == E_POINTER);
-
-    IObjectSafety *safety = ObjectOf(control);
-    const IID *iids[] = {&IID_IDispatch, &IID_IPersistPropertyBag, &IID_IClassFactory};
-    for (const IID *iid : iids) {
-        CHECK(safety->SetInterfaceSafetyOptions(*iid, 0, 0) == S_OK);
-        CHECK(safety->SetInterfaceSafetyOptions(*iid, 0xff, 0xff) == S_OK);
+    for (const IID *iid : {&IID_IDispatch, &IID_IPersistPropertyBag, &IID_IClassFactory}) {
         DWORD supported = 0, enabled = 0;
-        CHECK(safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled) == S_OK);
-        CHECK(supported == 3);
-        CHECK(enabled == 3);
+        CHECK(ObjectOf(control)->SetInterfaceSafetyOptions(*iid, 0, 0) == S_OK);
+        CHECK(ObjectOf(control)->SetInterfaceSafetyOptions(*iid, 0xff, 0xff) == S_OK);
+        CHECK(ObjectOf(control)->GetInterfaceSafetyOptions(*iid, &supported, &enabled) == S_OK);
+        CHECK((supported == 3 && enabled == 3));
     }
     control->Release();
 }
 
-/* 32-bit pixels of a 96 by 96 memory bitmap filled with one colour. */
-class PixelCanvas {
-public:
-    PixelCanvas()
-    {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = kSize;
-        info.bmiHeader.biHeight = -kSize;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(NULL);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_), NULL, 0);
-        previous_ = SelectObject(dc_, bitmap_);
-        std::fill(bits_, bits_ + kSize * kSize, kBackground);
-    }
-    ~PixelCanvas()
-    {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    HDC Dc() const { return dc_; }
-    std::vector<DWORD> Pixels() const
-    {
-        GdiFlush();
-        return std::vector<DWORD>(bits_, bits_ + kSize * kSize);
-    }
+/* The 32-bit pixels of a 96 by 96 bitmap in a memory DC, from one colour. */
+struct Canvas {
     static const int kSize = 96;
-    static const DWORD kBackground = 0x00123456;
-
-private:
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ previous_;
-    DWORD *bits_;
+    static const DWORD kPaper = 0x00123456;
+    HDC dc = CreateCompatibleDC(NULL);
+    DWORD *bits = NULL;
+    HBITMAP bitmap;
+    Canvas()
+    {
+        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), kSize, -kSize, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, Out(&bits), NULL, 0);
+        SelectObject(dc, bitmap);
+        std::fill(bits, bits + kSize * kSize, kPaper);
+    }
+    ~Canvas()
+    {
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+    }
 };
 
 TEST_CASE("the control draws its icon at the top-left of its bounds and nothing outside them")
 {
-    HMODULE library = PrepareControl();
-    HICON icon = LoadIconA(library, MAKEINTRESOURCEA(202));
+    HICON icon = LoadIconA(PrepareControl(), MAKEINTRESOURCEA(202));
     REQUIRE(icon != NULL);
-    const RECT cases[] = {{10, 20, 90, 90}, {10, 20, 26, 30}};
-    for (const RECT &bounds : cases) {
-        PixelCanvas drawn, expected;
+    for (const RECT &bounds : {RECT{10, 20, 90, 90}, RECT{10, 20, 26, 30}}) {
+        Canvas drawn, expected;
         ICorvalaAX *control = NewControl();
-        CHECK(DrawCorvalaAX(control, ControlDrawInfo{drawn.Dc(), bounds}) == S_OK);
+        CHECK(DrawCorvalaAX(control, ControlDrawInfo{drawn.dc, bounds}) == S_OK);
         control->Release();
-        DrawIcon(expected.Dc(), bounds.left, bounds.top, icon);
-        std::vector<DWORD> want = expected.Pixels();
+        DrawIcon(expected.dc, bounds.left, bounds.top, icon);
+        GdiFlush();
         int iconPixels = 0;
-        for (int y = 0; y < PixelCanvas::kSize; y++)
-            for (int x = 0; x < PixelCanvas::kSize; x++) {
-                DWORD &pixel = want[y * PixelCanvas::kSize + x];
-                POINT point = {x, y};
-                if (!PtInRect(&bounds, point))
-                    pixel = PixelCanvas::kBackground;
-                iconPixels += pixel != PixelCanvas::kBackground;
-            }
+        for (int i = 0; i < Canvas::kSize * Canvas::kSize; i++) {
+            POINT point = {i % Canvas::kSize, i / Canvas::kSize};
+            if (!PtInRect(&bounds, point))
+                expected.bits[i] = Canvas::kPaper;
+            iconPixels += expected.bits[i] != Canvas::kPaper;
+        }
         CHECK(iconPixels > 40);
-        CHECK(drawn.Pixels() == want);
+        CHECK(std::equal(drawn.bits, drawn.bits + Canvas::kSize * Canvas::kSize, expected.bits));
     }
 }
 
