@@ -87,7 +87,7 @@ HRESULT CacheMemberNames(ITypeInfo *info)
         DISPID known;
         BSTR name = NULL;
         hr = info->GetDocumentation(id, &name, NULL, NULL, NULL);
-        if (SUCCEEDED(hr) && CachedMemberId(name, &known)) {
+        if (SUCCEEDED(hr) && (name == NULL || CachedMemberId(name, &known))) {
             SysFreeString(name);
             continue;
         }
