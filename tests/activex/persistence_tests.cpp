@@ -70,7 +70,7 @@ TEST_CASE("a property bag sets what it holds and leaves the rest; a saved bag lo
         {"extent not a number", [](TestBag &b) { b.With(L"_cx", L"wide"); }, L"keep", 5080, 5080},
     };
     for (const auto &c : cases) {
-        INFO(c.what);
+        INFO(std::string(c.what));
         TestBag bag, saved;
         c.fill(bag);
         ICorvalaAX *control = NewControl(), *copy = NewControl();
@@ -198,7 +198,7 @@ TEST_CASE("a refused or short stream leaves every property as it was")
         {"longest string", Header() + StringValue(std::wstring(32767, L'a') + L'\0'), S_OK, NULL},
     };
     for (const auto &c : cases) {
-        INFO(c.what);
+        INFO(std::string(c.what));
         ICorvalaAX *control = NewControl();
         SetPrintFile(control, L"before");
         CHECK(LoadStream(control, c.bytes) == c.result);
