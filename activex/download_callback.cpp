@@ -21,8 +21,8 @@
 /* The reasons a job gives for endings that carry no error code of their
    own: the server closed the connection before the whole body arrived, or
    went silent. */
-#define TRUNCATED_ERROR ERROR_INTERNET_CONNECTION_RESET
-#define STALLED_ERROR ERROR_INTERNET_TIMEOUT
+#define TRUNCATED_ERROR WSAECONNRESET
+#define STALLED_ERROR ERROR_TIMEOUT
 
 static LONG g_jobsRunning;
 

@@ -5,6 +5,11 @@
   /status/<code>           that status with a small HTML error page
   /drop/<name>?after=N     headers promising the whole file, N bytes, then the
                            connection is closed
+  /slow/<name>?chunk=N&delay=MS[&length=0]
+                           the file in pieces of N bytes, MS milliseconds
+                           apart; length=0 leaves out the Content-Length
+  /stall/<name>?after=N    headers promising the whole file, N bytes, then
+                           silence with the connection open
   /stats/<path>            how many times <path> was requested
 Every answer forbids caching, so a test never sees another test's data.
 """
@@ -13,6 +18,7 @@ import os
 import socketserver
 import sys
 import threading
+import time
 import urllib.parse
 
 ROOT = sys.argv[2] if len(sys.argv) > 2 else "."
@@ -49,24 +55,54 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.serve_file(path[len("/files/"):], None)
         if path.startswith("/drop/"):
             return self.serve_file(path[len("/drop/"):], int(query.get("after", ["0"])[0]))
+        if path.startswith("/slow/"):
+            return self.serve_slowly(path[len("/slow/"):], query)
+        if path.startswith("/stall/"):
+            return self.serve_file(path[len("/stall/"):], int(query.get("after", ["0"])[0]), stall=True)
         if path.startswith("/status/"):
             code = int(path[len("/status/"):])
             page = b"<html><body><h1>%d</h1>error page</body></html>" % code
             return self.send_body(code, page, ctype="text/html")
         return self.send_body(404, b"<html>not found</html>", ctype="text/html")
 
-    def serve_file(self, name, cut):
+    def read_file(self, name):
         full = os.path.join(ROOT, os.path.basename(urllib.parse.unquote(name)))
         try:
             with open(full, "rb") as f:
-                data = f.read()
+                return f.read()
         except OSError:
-            return self.send_body(404, b"<html>no such file</html>", ctype="text/html")
+            self.send_body(404, b"<html>no such file</html>", ctype="text/html")
+            return None
+
+    def serve_file(self, name, cut, stall=False):
+        data = self.read_file(name)
+        if data is None:
+            return
         if cut is None:
             return self.send_body(200, data)
         self.send_body(200, data[:cut], length=len(data))
         self.wfile.flush()
+        if stall:
+            time.sleep(120)
         self.connection.shutdown(2)
+
+    def serve_slowly(self, name, query):
+        data = self.read_file(name)
+        if data is None:
+            return
+        chunk = int(query.get("chunk", ["4096"])[0])
+        delay = int(query.get("delay", ["50"])[0]) / 1000.0
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if query.get("length", ["1"])[0] != "0":
+            self.send_header("Content-Length", str(len(data)))
+        self.send_header("Cache-Control", "no-store, no-cache")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        for start in range(0, len(data), chunk):
+            self.wfile.write(data[start:start + chunk])
+            self.wfile.flush()
+            time.sleep(delay)
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
