@@ -12,6 +12,9 @@
   /loop                    redirects to itself, relatively, for ever
   /chunked/<name>?length=N the file in chunked coding beside a stale
                            Content-Length of N
+  /slow/<name>?chunk=N&delay=MS[&length=0]
+                           the file in pieces of N bytes, MS milliseconds
+                           apart; length=0 leaves out the Content-Length
   /stats/<path>            how many times <path> was requested
 Every answer forbids caching, so a test never sees another test's data.
 """
@@ -26,7 +29,6 @@ import urllib.parse
 ROOT = sys.argv[2] if len(sys.argv) > 2 else "."
 COUNTS = {}
 LOCK = threading.Lock()
-
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.0"
@@ -71,6 +73,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_redirect("loop")
         if path.startswith("/chunked/"):
             return self.serve_chunked(path[len("/chunked/"):], query.get("length", ["1"])[0])
+        if path.startswith("/slow/"):
+            return self.serve_slowly(path[len("/slow/"):], query)
         if path.startswith("/status/"):
             code = int(path[len("/status/"):])
             page = b"<html><body><h1>%d</h1>error page</body></html>" % code
@@ -119,11 +123,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
         self.wfile.write(b"0\r\n\r\n")
 
+    def serve_slowly(self, name, query):
+        data = self.read_file(name)
+        if data is None:
+            return self.send_body(404, b"<html>no such file</html>", ctype="text/html")
+        chunk = int(query.get("chunk", ["4096"])[0])
+        delay = int(query.get("delay", ["50"])[0]) / 1000.0
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if query.get("length", ["1"])[0] != "0":
+            self.send_header("Content-Length", str(len(data)))
+        self.send_header("Cache-Control", "no-store, no-cache")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        for start in range(0, len(data), chunk):
+            self.wfile.write(data[start:start + chunk])
+            self.wfile.flush()
+            time.sleep(delay)
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
-
 
 if __name__ == "__main__":
     Server(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()

@@ -1,0 +1,399 @@
+#include "download_callback.h"
+
+#include <new>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wininet.h>
+
+#include "download_job.h"
+#include "messages.h"
+#include "module.h"
+#include "viewer_launch.h"
+
+#define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
+#define DOWNLOAD_BIND_FLAGS \
+    (BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE)
+#define FIRST_HTTP_ERROR_STATUS 400
+#define STATUS_TEXT_CAPACITY 128
+#define NUMBER_TEXT_CAPACITY 32
+
+/* The reasons a job gives for endings that carry no error code of their
+   own: the server closed the connection before the whole body arrived, or
+   went silent. */
+#define TRUNCATED_ERROR WSAECONNRESET
+#define STALLED_ERROR ERROR_TIMEOUT
+
+static LONG g_jobsRunning;
+
+LONG DownloadJobsRunning(void)
+{
+    return InterlockedCompareExchange(&g_jobsRunning, 0, 0);
+}
+
+template <typename T>
+static void ReleaseAndClear(T **pointer)
+{
+    if (*pointer != NULL)
+        (*pointer)->Release();
+    *pointer = NULL;
+}
+
+/* The address in the ANSI form of the user's messages; NULL when out of memory. */
+static char *AnsiCopy(const wchar_t *text)
+{
+    int size = WideCharToMultiByte(CP_ACP, 0, text, -1, NULL, 0, NULL, NULL);
+    char *copy = size > 0 ? (char *)malloc(size) : NULL;
+    if (copy != NULL && WideCharToMultiByte(CP_ACP, 0, text, -1, copy, size, NULL, NULL) == 0)
+        copy[0] = '\0';
+    return copy;
+}
+
+DownloadCallback::DownloadCallback()
+    : refCount_(1), running_(true), stopping_(false), url_(NULL), urlText_(NULL), moniker_(NULL),
+      bindCtx_(NULL), binding_(NULL), stream_(NULL), totalRead_(0)
+{
+    ModuleLock();
+    InterlockedIncrement(&g_jobsRunning);
+}
+
+DownloadCallback::~DownloadCallback()
+{
+    EndJob();
+    ReleaseAndClear(&stream_);
+    ReleaseAndClear(&binding_);
+    ReleaseAndClear(&bindCtx_);
+    ReleaseAndClear(&moniker_);
+    SysFreeString(url_);
+    free(urlText_);
+    ModuleUnlock();
+}
+
+DownloadCallback *DownloadCallback::Create(BSTR url)
+{
+    DownloadCallback *callback = new (std::nothrow) DownloadCallback();
+    if (callback == NULL)
+        return NULL;
+    callback->url_ = SysAllocString(url);
+    callback->urlText_ = AnsiCopy(url);
+    if (callback->url_ == NULL || callback->urlText_ == NULL) {
+        callback->Release();
+        return NULL;
+    }
+    return callback;
+}
+
+/* --- starting the transfer ----------------------------------------------- */
+
+static IBindHost *FindBindHost(IUnknown *container)
+{
+    IServiceProvider *provider = NULL;
+    IBindHost *host = NULL;
+    if (container == NULL || FAILED(container->QueryInterface(IID_IServiceProvider, (void **)&provider)))
+        return NULL;
+    if (FAILED(provider->QueryService(SID_IBindHost, IID_IBindHost, (void **)&host)))
+        host = NULL;
+    provider->Release();
+    return host;
+}
+
+/* The container's bind host receives the callback and applies its own rules. */
+HRESULT DownloadCallback::BindThroughHost(IBindHost *host, IUnknown **result)
+{
+    HRESULT hr = CreateBindCtx(0, &bindCtx_);
+    if (SUCCEEDED(hr))
+        hr = CreateURLMoniker(NULL, url_, &moniker_);
+    if (FAILED(hr))
+        return hr;
+    /* The binding may end inside the call, and OnStopBinding lets go of
+       moniker_ and bindCtx_ while they are still in use here. */
+    IMoniker *moniker = moniker_;
+    IBindCtx *bindCtx = bindCtx_;
+    moniker->AddRef();
+    bindCtx->AddRef();
+    hr = host->MonikerBindToStorage(moniker, bindCtx, this, IID_IStream, (void **)result);
+    bindCtx->Release();
+    moniker->Release();
+    return hr;
+}
+
+HRESULT DownloadCallback::BindPlainly(IUnknown **result)
+{
+    HRESULT hr = CreateURLMoniker(NULL, url_, &moniker_);
+    if (SUCCEEDED(hr))
+        hr = CreateBindCtx(0, &bindCtx_);
+    if (SUCCEEDED(hr))
+        hr = RegisterBindStatusCallback(bindCtx_, this, NULL, 0);
+    if (FAILED(hr))
+        return hr;
+    IMoniker *moniker = moniker_;
+    IBindCtx *bindCtx = bindCtx_;
+    moniker->AddRef();
+    bindCtx->AddRef();
+    hr = moniker->BindToStorage(bindCtx, NULL, IID_IStream, (void **)result);
+    bindCtx->Release();
+    moniker->Release();
+    return hr;
+}
+
+HRESULT DownloadCallback::StartDownload(IUnknown *container)
+{
+    AddRef();
+    watch_.Start(StallTimeout(), OnStall, this);
+    IBindHost *host = FindBindHost(container);
+    IUnknown *result = NULL;
+    HRESULT hr = host != NULL ? BindThroughHost(host, &result) : BindPlainly(&result);
+    if (host != NULL)
+        host->Release();
+    /* The data comes through the notifications, not through this stream. */
+    ReleaseAndClear(&result);
+    if (FAILED(hr) && running_)
+        FailWithError(hr);
+    if (!running_) {
+        /* Nothing more will come: break the cycle with the bind context. */
+        ReleaseAndClear(&bindCtx_);
+        ReleaseAndClear(&moniker_);
+    }
+    Release();
+    return hr;
+}
+
+/* --- the job's outcome --------------------------------------------------- */
+
+/* The job has reached its outcome: no more data is taken, the watch ends. */
+void DownloadCallback::EndJob()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    watch_.Stop();
+    InterlockedDecrement(&g_jobsRunning);
+}
+
+/* Ends a transfer that is still running; OnStopBinding follows. */
+void DownloadCallback::StopTransfer()
+{
+    if (stopping_ || binding_ == NULL)
+        return;
+    IBinding *binding = binding_;
+    binding->AddRef();
+    binding->Abort();
+    binding->Release();
+}
+
+/* The failures below end the job before telling the user: the message box
+   pumps messages, and what arrives meanwhile finds the job over. */
+void DownloadCallback::FailWithError(HRESULT result)
+{
+    EndJob();
+    file_.Discard();
+    StopTransfer();
+    DWORD error = HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : (DWORD)result;
+    ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, error, urlText_, MESSAGE_STYLE);
+}
+
+void DownloadCallback::FailWithDetail(const char *detail)
+{
+    EndJob();
+    file_.Discard();
+    StopTransfer();
+    ShowDetailFor(NULL, IDS_OPEN_FILE_ERROR, urlText_, detail, MESSAGE_STYLE);
+}
+
+void DownloadCallback::FailWrite(DWORD error)
+{
+    EndJob();
+    file_.Discard();
+    StopTransfer();
+    ShowSystemError(NULL, IDS_WRITE_DISK_ERROR, error, MESSAGE_STYLE);
+}
+
+void DownloadCallback::OnStall(void *self)
+{
+    DownloadCallback *callback = (DownloadCallback *)self;
+    callback->AddRef();
+    if (callback->running_)
+        callback->FailWithError(HRESULT_FROM_WIN32(STALLED_ERROR));
+    callback->Release();
+}
+
+/* An error status, or a body shorter than announced, fails the job.  TRUE
+   when the answer may be handed on. */
+BOOL DownloadCallback::CheckHttpAnswer()
+{
+    IWinInetHttpInfo *info = NULL;
+    if (binding_ == NULL || FAILED(binding_->QueryInterface(IID_IWinInetHttpInfo, (void **)&info)))
+        return TRUE;
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    char statusText[STATUS_TEXT_CAPACITY] = "";
+    DWORD textSize = sizeof(statusText);
+    char lengthText[NUMBER_TEXT_CAPACITY] = "";
+    DWORD lengthSize = sizeof(lengthText);
+    BOOL hasStatus = SUCCEEDED(info->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                                               &size, NULL, NULL));
+    if (hasStatus && status >= FIRST_HTTP_ERROR_STATUS &&
+        FAILED(info->QueryInfo(HTTP_QUERY_STATUS_TEXT, statusText, &textSize, NULL, NULL)))
+        statusText[0] = '\0';
+    BOOL hasLength = SUCCEEDED(info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, NULL, NULL));
+    info->Release();
+
+    if (hasStatus && status >= FIRST_HTTP_ERROR_STATUS) {
+        char detail[STATUS_TEXT_CAPACITY + NUMBER_TEXT_CAPACITY];
+        snprintf(detail, sizeof(detail), statusText[0] != '\0' ? "%lu %s" : "%lu", (unsigned long)status,
+                 statusText);
+        FailWithDetail(detail);
+        return FALSE;
+    }
+    if (hasLength && totalRead_ < _strtoui64(lengthText, NULL, 10)) {
+        FailWithError(HRESULT_FROM_WIN32(TRUNCATED_ERROR));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* The whole file is there: close it and give it to the viewer, which
+   deletes it.  When the viewer cannot be started nobody else will. */
+void DownloadCallback::HandOff()
+{
+    EndJob();
+    if (!file_.HandOff()) {
+        DWORD error = GetLastError();
+        file_.Discard();
+        ShowSystemError(NULL, IDS_WRITE_DISK_ERROR, error, MESSAGE_STYLE);
+        return;
+    }
+    if (!LaunchViewer(file_.Name()))
+        DeleteFileA(file_.Name());
+}
+
+/* --- IUnknown -------------------------------------------------------------- */
+
+STDMETHODIMP DownloadCallback::QueryInterface(REFIID riid, void **out)
+{
+    if (out == NULL)
+        return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IBindStatusCallback)) {
+        *out = static_cast<IBindStatusCallback *>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = NULL;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) DownloadCallback::AddRef()
+{
+    return (ULONG)++refCount_;
+}
+
+STDMETHODIMP_(ULONG) DownloadCallback::Release()
+{
+    LONG count = --refCount_;
+    if (count == 0)
+        delete this;
+    return (ULONG)count;
+}
+
+/* --- IBindStatusCallback ------------------------------------------------- */
+
+STDMETHODIMP DownloadCallback::OnStartBinding(DWORD reserved, IBinding *binding)
+{
+    watch_.Touch();
+    if (binding != NULL)
+        binding->AddRef();
+    ReleaseAndClear(&binding_);
+    binding_ = binding;
+    return S_OK;
+}
+
+STDMETHODIMP DownloadCallback::GetPriority(LONG *priority)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP DownloadCallback::OnLowResource(DWORD reserved)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP DownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText)
+{
+    watch_.Touch();
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP DownloadCallback::OnStopBinding(HRESULT result, LPCWSTR error)
+{
+    AddRef();
+    stopping_ = true;
+    if (running_) {
+        if (FAILED(result))
+            FailWithError(result);
+        else if (CheckHttpAnswer())
+            HandOff();
+    }
+    ReleaseAndClear(&stream_);
+    ReleaseAndClear(&binding_);
+    ReleaseAndClear(&bindCtx_);
+    ReleaseAndClear(&moniker_);
+    Release();
+    return S_OK;
+}
+
+STDMETHODIMP DownloadCallback::GetBindInfo(DWORD *bindFlags, BINDINFO *bindInfo)
+{
+    if (bindInfo == NULL || bindInfo->cbSize == 0 || bindFlags == NULL)
+        return E_INVALIDARG;
+    *bindFlags = DOWNLOAD_BIND_FLAGS;
+    DWORD size = bindInfo->cbSize;
+    memset(bindInfo, 0, size);
+    bindInfo->cbSize = size;
+    bindInfo->dwBindVerb = BINDVERB_GET;
+    return S_OK;
+}
+
+/* Reads what the notification made available, one bounded block at a time,
+   each block straight into the file. */
+HRESULT DownloadCallback::ReadAvailable(DWORD available)
+{
+    while (available > 0 && running_) {
+        ULONG wanted = available < READ_BLOCK_SIZE ? available : READ_BLOCK_SIZE;
+        ULONG got = 0;
+        HRESULT hr = stream_->Read(block_, wanted, &got);
+        if (FAILED(hr))
+            return hr == E_PENDING ? S_OK : hr;
+        if (got == 0)
+            break;
+        if (!file_.Write(block_, got)) {
+            FailWrite(GetLastError());
+            break;
+        }
+        totalRead_ += got;
+        available -= got;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP DownloadCallback::OnDataAvailable(DWORD flags, DWORD size, FORMATETC *format, STGMEDIUM *medium)
+{
+    watch_.Touch();
+    if (!running_)
+        return S_OK;
+    if (stream_ == NULL && medium != NULL && medium->tymed == TYMED_ISTREAM && medium->pstm != NULL) {
+        stream_ = medium->pstm;
+        stream_->AddRef();
+    }
+    if (stream_ == NULL)
+        return S_OK;
+    AddRef();
+    /* size counts every byte made available so far. */
+    HRESULT hr = ReadAvailable(size - (DWORD)totalRead_);
+    Release();
+    return hr;
+}
+
+STDMETHODIMP DownloadCallback::OnObjectAvailable(REFIID riid, IUnknown *object)
+{
+    return E_NOTIMPL;
+}

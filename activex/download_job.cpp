@@ -1,0 +1,43 @@
+#include "download_job.h"
+
+#include <stdlib.h>
+
+#include "download_callback.h"
+#include "messages.h"
+#include "url_check.h"
+
+#define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
+
+/* The page asked for something other than http or https. */
+static void ReportRefusedAddress(BSTR url)
+{
+    int size = WideCharToMultiByte(CP_ACP, 0, url, -1, NULL, 0, NULL, NULL);
+    char *text = size > 0 ? (char *)malloc(size) : NULL;
+    if (text != NULL && WideCharToMultiByte(CP_ACP, 0, url, -1, text, size, NULL, NULL) == 0)
+        text[0] = '\0';
+    ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, ERROR_ACCESS_DENIED, text != NULL ? text : "", MESSAGE_STYLE);
+    free(text);
+}
+
+HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName)
+{
+    /* A control without an address has nothing to fetch and nothing to say. */
+    if (url == NULL || url[0] == L'\0')
+        return S_FALSE;
+    if (!IsFetchableUrl(url)) {
+        ReportRefusedAddress(url);
+        return S_FALSE;
+    }
+    DownloadCallback *callback = DownloadCallback::Create(url);
+    if (callback == NULL)
+        return E_OUTOFMEMORY;
+    HRESULT hr = S_FALSE;
+    if (callback->File().CreateWithRetry()) {
+        lstrcpynA(tempFileName, callback->File().Name(), TEMP_NAME_CAPACITY);
+        hr = callback->StartDownload(container);
+        if (hr == MK_S_ASYNCHRONOUS)
+            hr = S_OK;
+    }
+    callback->Release();
+    return hr;
+}

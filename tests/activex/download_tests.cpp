@@ -1,0 +1,460 @@
+/* The download job in this process, on an apartment thread that pumps
+   messages, against the loopback server and real URL monikers.  The viewer
+   is the recorder program, registered under App Paths; message boxes are
+   real and answered by the test bed. */
+#include "doctest_config.h"
+#include "dialogs.h"
+#include "download_callback.h"
+#include "download_job.h"
+#include "faults.h"
+#include "messages.h"
+#include "module.h"
+#include "testbed.h"
+
+#include <map>
+#include <urlmon.h>
+
+using namespace testbed;
+
+namespace {
+
+struct Apartment {
+    Apartment()
+    {
+        CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+        InitResources(GetModuleHandleA(NULL));
+        LoadCaption(IDS_APP_TITLE);
+    }
+    ~Apartment() { CoUninitialize(); }
+} g_apartment;
+
+void Pump(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+/* Pumps until every job has reached its outcome, then a little longer for
+   the URL monikers to let go of their callbacks. */
+void PumpUntilJobsEnd()
+{
+    for (DWORD start = GetTickCount(); DownloadJobsRunning() > 0 && GetTickCount() - start < 30000;)
+        Pump(20);
+    CHECK(DownloadJobsRunning() == 0);
+    Pump(100);
+}
+
+int CountTempFiles()
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(dir) + "CVT*").c_str(), &found);
+    int count = 0;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        count++;
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    return count;
+}
+
+/* A container whose site offers a bind host, as browsers do. */
+class BindHostSite final : public IServiceProvider, public IBindHost {
+public:
+    LONG refs = 1;
+    int binds = 0;
+    bool *gone;
+    explicit BindHostSite(bool *goneFlag) : gone(goneFlag) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void **out) override
+    {
+        *out = NULL;
+        if (riid == IID_IUnknown || riid == IID_IServiceProvider)
+            *out = static_cast<IServiceProvider *>(this);
+        else if (riid == IID_IBindHost)
+            *out = static_cast<IBindHost *>(this);
+        if (*out == NULL)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        if (--refs == 0) {
+            *gone = true;
+            delete this;
+            return 0;
+        }
+        return refs;
+    }
+    STDMETHODIMP QueryService(REFGUID service, REFIID riid, void **out) override
+    {
+        return service == SID_IBindHost ? QueryInterface(riid, out) : E_NOINTERFACE;
+    }
+    STDMETHODIMP CreateMoniker(LPOLESTR, IBindCtx *, IMoniker **, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP MonikerBindToStorage(IMoniker *moniker, IBindCtx *ctx, IBindStatusCallback *callback,
+                                      REFIID riid, void **out) override
+    {
+        binds++;
+        HRESULT hr = RegisterBindStatusCallback(ctx, callback, NULL, 0);
+        return SUCCEEDED(hr) ? moniker->BindToStorage(ctx, NULL, riid, out) : hr;
+    }
+    STDMETHODIMP MonikerBindToObject(IMoniker *, IBindCtx *, IBindStatusCallback *, REFIID, void **) override
+    {
+        return E_NOTIMPL;
+    }
+};
+
+struct ViewerRun {
+    std::string commandLine;
+    std::string data;
+    bool deletedFile;
+};
+
+/* The recorder standing in for the viewer, under a path with blanks. */
+class RecordingViewer {
+public:
+    std::string path;
+    std::string records;
+    RecordingViewer()
+    {
+        path = MakeScratchDir("viewer") + "\\Corvala Viewer.exe";
+        CopyFileA(WinePath(CORV_VIEWER_RECORDER).c_str(), path.c_str(), FALSE);
+        records = MakeScratchDir("viewer-runs");
+        SetEnvironmentVariableA("CORV_VIEWER_RECORD_DIR", records.c_str());
+        SetViewerAppPaths(path, "");
+    }
+    ~RecordingViewer() { DeleteViewerAppPaths(); }
+    /* The runs recorded so far, after waiting up to ms for expected ones. */
+    std::vector<ViewerRun> Runs(size_t expected, DWORD ms = 10000)
+    {
+        std::vector<ViewerRun> runs;
+        for (DWORD start = GetTickCount();; Sleep(50)) {
+            runs = Read();
+            if (runs.size() >= expected || GetTickCount() - start > ms)
+                return runs;
+        }
+    }
+    std::string CommandLineFor(const std::string &file) const
+    {
+        return "\"" + path + "\" \"" + file + "\" -d";
+    }
+
+private:
+    std::vector<ViewerRun> Read()
+    {
+        std::vector<ViewerRun> runs;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((records + "\\*.cmd").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+            std::string base = records + "\\" + std::string(found.cFileName, strlen(found.cFileName) - 4);
+            std::string record = ReadBytes(base + ".cmd");
+            size_t line = record.find('\n');
+            runs.push_back(ViewerRun{ record.substr(0, line), ReadBytes(base + ".dat"),
+                                      record.compare(line + 1, 7, "deleted") == 0 });
+        }
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+        return runs;
+    }
+};
+
+struct JobResult {
+    HRESULT hr;
+    std::string tempFile;
+    std::string messages;     /* the texts of the boxes shown, one per line */
+};
+
+std::string Lines(const std::vector<std::string> &texts)
+{
+    std::string all;
+    for (const std::string &text : texts)
+        all += text.substr(0, text.find_last_not_of("\r\n") + 1) + "\n";
+    return all;
+}
+
+/* Runs one job to its end; boxes are answered with the given buttons. */
+JobResult RunJob(const wchar_t *url, IUnknown *container = NULL, std::vector<DialogStep> answers = {})
+{
+    JobResult result;
+    char temp[TEMP_NAME_CAPACITY] = "";
+    BSTR address = url != NULL ? SysAllocString(url) : NULL;
+    DialogAnswerer answerer(answers);
+    result.hr = StartJob(address, container, temp);
+    SysFreeString(address);
+    PumpUntilJobsEnd();
+    CHECK(answerer.ScriptDone());
+    result.messages = Lines(answerer.MessageTexts());
+    result.tempFile = temp;
+    return result;
+}
+
+std::wstring Wide(const std::string &text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string OpenFileError(const std::string &url, const std::string &reason)
+{
+    return "Unable to open file\n" + url + ": " + reason + "\n";
+}
+
+} // namespace
+
+TEST_CASE("a complete download reaches the viewer byte for byte, whichever way it arrives")
+{
+    struct Row {
+        const char *label;
+        size_t size;
+        const char *route;     /* path prefix and query around the file name */
+        const char *query;
+        bool bindHost;
+    } rows[] = {
+        { "empty body", 0, "/files/", "", false },
+        { "ten bytes", 10, "/files/", "", true },
+        { "5 MB at once", 5 << 20, "/files/", "", false },
+        { "slow pieces, the last notification without bytes", 40000, "/slow/", "?chunk=5000&delay=60", true },
+        { "no Content-Length", 20000, "/slow/", "?chunk=4000&delay=40&length=0", false },
+    };
+    RecordingViewer viewer;
+    int tempsBefore = CountTempFiles();
+    for (const Row &row : rows) {
+        CAPTURE(row.label);
+        std::string name = std::string("whole-") + std::to_string(row.size) + ".prn";
+        std::string data = PatternBytes(row.size, (unsigned)row.size + 3);
+        PublishFile(name, data);
+        std::string url = HttpBase() + row.route + name + row.query;
+        bool siteGone = false;
+        BindHostSite *site = new BindHostSite(&siteGone);
+        size_t before = viewer.Runs(0).size();
+        JobResult job = RunJob(Wide(url).c_str(), row.bindHost ? static_cast<IServiceProvider *>(site) : NULL);
+        CHECK(site->binds == (row.bindHost ? 1 : 0));
+        site->Release();
+        CHECK(job.hr == S_OK);
+        CHECK(job.messages == "");
+        std::vector<ViewerRun> runs = viewer.Runs(before + 1);
+        REQUIRE(runs.size() == before + 1);
+        ViewerRun &run = runs.back();
+        CHECK(run.commandLine == viewer.CommandLineFor(job.tempFile));
+        CHECK(run.data == data);
+        CHECK(run.deletedFile);
+    }
+    CHECK(CountTempFiles() == tempsBefore);
+}
+
+TEST_CASE("a failed download is reported with the address and the reason, and nothing is handed on")
+{
+    PublishFile("broken.prn", PatternBytes(30000, 9));
+    SetStallTimeout(1500);
+    struct Row {
+        std::string url;
+        std::string reason;
+    } rows[] = {
+        { HttpBase() + "/status/404", "404 Not Found" },
+        { HttpBase() + "/status/500", "500 Internal Server Error" },
+        { HttpBase() + "/drop/broken.prn?after=10000", "Connection reset by peer." },
+        { "http://127.0.0.1:1/files/broken.prn", "FILE ERR 800c0008" },
+        { HttpBase() + "/stall/broken.prn?after=10000", "Timeout." },
+        { "http://", "FILE ERR 800c0004" },
+    };
+    RecordingViewer viewer;
+    int tempsBefore = CountTempFiles();
+    for (const Row &row : rows) {
+        CAPTURE(row.url);
+        DWORD start = GetTickCount();
+        JobResult job = RunJob(Wide(row.url).c_str(), NULL, { Box(IDOK) });
+        CHECK(GetTickCount() - start < 20000);
+        CHECK(job.messages == OpenFileError(row.url, row.reason));
+        CHECK_FALSE(FileExists(job.tempFile));
+    }
+    SetStallTimeout(60000);
+    CHECK(viewer.Runs(0, 0).empty());
+    CHECK(CountTempFiles() == tempsBefore);
+}
+
+TEST_CASE("an address other than http or https starts nothing")
+{
+    struct Row {
+        const wchar_t *url;
+        bool told;
+    } rows[] = {
+        { L"file:///C:/windows/win.ini", true }, { L"C:\\windows\\win.ini", true },
+        { L"\\\\host\\share\\x.prn", true },     { L"ftp://127.0.0.1/x.prn", true },
+        { L"javascript:alert(1)", true },        { L" http://127.0.0.1/x.prn", true },
+        { L"httpx://127.0.0.1/x.prn", true },    { L"", false },
+        { NULL, false },
+    };
+    int tempsBefore = CountTempFiles();
+    for (const Row &row : rows) {
+        std::wstring text = row.url != NULL ? row.url : L"(null)";
+        CAPTURE(std::string(text.begin(), text.end()));
+        char temp[TEMP_NAME_CAPACITY] = "untouched";
+        BSTR address = row.url != NULL ? SysAllocString(row.url) : NULL;
+        DialogAnswerer answerer(row.told ? std::vector<DialogStep>{ Box(IDOK) } : std::vector<DialogStep>{});
+        CHECK(StartJob(address, NULL, temp) == S_FALSE);
+        SysFreeString(address);
+        CHECK(DownloadJobsRunning() == 0);
+        CHECK(answerer.ScriptDone());
+        if (row.told)
+            CHECK(Lines(answerer.MessageTexts()) == OpenFileError(std::string(text.begin(), text.end()), "Access denied."));
+        CHECK(std::string(temp) == "untouched");
+    }
+    CHECK(CountTempFiles() == tempsBefore);
+}
+
+namespace {
+
+int g_writeCalls;
+int g_failWriteAt;        /* 1-based call that fails with a full disk; 0: none */
+DWORD g_writeLimit;       /* at most this much per call; 0: no limit */
+
+BOOL WINAPI LimitedWriteFile(HANDLE file, LPCVOID data, DWORD length, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    if (++g_writeCalls == g_failWriteAt) {
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    if (g_writeLimit != 0 && length > g_writeLimit)
+        length = g_writeLimit;
+    return WriteFile(file, data, length, written, overlapped);
+}
+
+int g_tempNameFailures;
+
+UINT WINAPI FailingGetTempFileName(LPCSTR dir, LPCSTR prefix, UINT unique, LPSTR name)
+{
+    if (g_tempNameFailures-- > 0) {
+        SetLastError(ERROR_DIRECTORY);
+        return 0;
+    }
+    return GetTempFileNameA(dir, prefix, unique, name);
+}
+
+std::string TempDirectory()
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return dir;
+}
+
+} // namespace
+
+TEST_CASE("the disk: a block that cannot be written ends the job once; short writes are finished")
+{
+    std::string data = PatternBytes(60000, 31);
+    std::string url = HttpBase() + "/slow/disk.prn?chunk=6000&delay=40";
+    PublishFile("disk.prn", data);
+    RecordingViewer viewer;
+    SysCallOverride writes("WriteFile", AsProc(LimitedWriteFile));
+    g_writeCalls = 0;
+    SUBCASE("a full disk on the second block")
+    {
+        g_failWriteAt = 2;
+        g_writeLimit = 0;
+        JobResult job = RunJob(Wide(url).c_str(), NULL, { Box(IDOK) });
+        CHECK(job.messages == "Writing to disk Error\nDisk full.\n");
+        CHECK(g_writeCalls == 2);
+        CHECK_FALSE(FileExists(job.tempFile));
+        CHECK(viewer.Runs(0, 500).empty());
+    }
+    SUBCASE("a disk that takes 1000 bytes at a time")
+    {
+        g_failWriteAt = 0;
+        g_writeLimit = 1000;
+        JobResult job = RunJob(Wide(url).c_str());
+        CHECK(job.messages == "");
+        std::vector<ViewerRun> runs = viewer.Runs(1);
+        REQUIRE(runs.size() == 1);
+        CHECK(runs[0].data == data);
+    }
+}
+
+TEST_CASE("a temporary name that cannot be made offers Retry and Cancel before anything is fetched")
+{
+    PublishFile("retry.prn", "retry data");
+    std::string url = HttpBase() + "/files/retry.prn";
+    std::string message = OpenFileError(TempDirectory(), "Directory name invalid.");
+    RecordingViewer viewer;
+    SysCallOverride names("GetTempFileNameA", AsProc(FailingGetTempFileName));
+    g_tempNameFailures = 1;
+    int requestsBefore = HttpRequestCount("/files/retry.prn");
+    SUBCASE("Retry takes a new name and the job goes on")
+    {
+        JobResult job = RunJob(Wide(url).c_str(), NULL, { Box(IDRETRY) });
+        CHECK(job.messages == message);
+        std::vector<ViewerRun> runs = viewer.Runs(1);
+        REQUIRE(runs.size() == 1);
+        CHECK(runs[0].data == "retry data");
+    }
+    SUBCASE("Cancel ends the job")
+    {
+        JobResult job = RunJob(Wide(url).c_str(), NULL, { Box(IDCANCEL) });
+        CHECK(job.hr == S_FALSE);
+        CHECK(job.messages == message);
+        CHECK(job.tempFile.empty());
+        CHECK(HttpRequestCount("/files/retry.prn") == requestsBefore);
+    }
+}
+
+TEST_CASE("a viewer that cannot be started is named in the message, and the file is not left behind")
+{
+    PublishFile("noviewer.prn", "data for nobody");
+    std::wstring url = Wide(HttpBase() + "/files/noviewer.prn");
+    struct Row {
+        std::string appPath;   /* empty: no App Paths key */
+        std::string message;
+    } rows[] = {
+        { "", "Corvala Viewer.exe: File not found." },
+        { "C:\\nowhere\\Corvala Viewer.exe", "C:\\nowhere\\Corvala Viewer.exe: Path not found." },
+    };
+    for (const Row &row : rows) {
+        CAPTURE(row.appPath);
+        if (row.appPath.empty())
+            DeleteViewerAppPaths();
+        else
+            SetViewerAppPaths(row.appPath, "");
+        JobResult job = RunJob(url.c_str(), NULL, { Box(IDOK) });
+        CHECK(job.messages == row.message + "\n");
+        CHECK_FALSE(FileExists(job.tempFile));
+    }
+    DeleteViewerAppPaths();
+}
+
+TEST_CASE("jobs own their files: two overlapping jobs, and a job that outlives its starter")
+{
+    std::string first = PatternBytes(30000, 41), second = PatternBytes(25000, 42);
+    PublishFile("first.prn", first);
+    PublishFile("second.prn", second);
+    RecordingViewer viewer;
+    bool siteGone = false;
+    BindHostSite *site = new BindHostSite(&siteGone);
+    char firstTemp[TEMP_NAME_CAPACITY] = "", latestTemp[TEMP_NAME_CAPACITY] = "";
+    BSTR firstUrl = SysAllocString(Wide(HttpBase() + "/slow/first.prn?chunk=3000&delay=50").c_str());
+    BSTR secondUrl = SysAllocString(Wide(HttpBase() + "/slow/second.prn?chunk=5000&delay=30").c_str());
+    CHECK(StartJob(firstUrl, static_cast<IServiceProvider *>(site), firstTemp) == S_OK);
+    lstrcpyA(latestTemp, firstTemp);
+    CHECK(StartJob(secondUrl, static_cast<IServiceProvider *>(site), latestTemp) == S_OK);
+    /* The starter lets go of everything at once: the jobs carry on. */
+    SysFreeString(firstUrl);
+    SysFreeString(secondUrl);
+    site->Release();
+    CHECK(siteGone);
+    CHECK(DownloadJobsRunning() == 2);
+    PumpUntilJobsEnd();
+    CHECK(std::string(latestTemp) != firstTemp);
+    std::vector<ViewerRun> runs = viewer.Runs(2);
+    REQUIRE(runs.size() == 2);
+    std::map<std::string, std::string> handedOver;
+    for (const ViewerRun &run : runs)
+        handedOver[run.commandLine] = run.data;
+    CHECK(handedOver[viewer.CommandLineFor(firstTemp)] == first);
+    CHECK(handedOver[viewer.CommandLineFor(latestTemp)] == second);
+    CHECK(ModuleLockCount() == 0);
+}

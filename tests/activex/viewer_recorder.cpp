@@ -1,0 +1,28 @@
+/* Stands in for the viewer when the control hands a file over: writes down
+   the command line and the bytes of the file it was given, then deletes the
+   file as the viewer does with -d.  Records go to the folder named by
+   CORV_VIEWER_RECORD_DIR, as <pid>.dat (the bytes) and then <pid>.cmd (the
+   command line, and on a second line whether the file could be deleted). */
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+int main(int argc, char **argv)
+{
+    const char *dir = getenv("CORV_VIEWER_RECORD_DIR");
+    if (dir == NULL || argc < 2)
+        return 2;
+    char path[MAX_PATH];
+    snprintf(path, sizeof(path), "%s\\%lu.dat", dir, GetCurrentProcessId());
+    CopyFileA(argv[1], path, FALSE);
+    BOOL deleted = DeleteFileA(argv[1]);
+    char temp[MAX_PATH];
+    snprintf(temp, sizeof(temp), "%s\\%lu.tmp", dir, GetCurrentProcessId());
+    FILE *record = fopen(temp, "wb");
+    if (record == NULL)
+        return 3;
+    fprintf(record, "%s\n%s\n", GetCommandLineA(), deleted ? "deleted" : "kept");
+    fclose(record);
+    snprintf(path, sizeof(path), "%s\\%lu.cmd", dir, GetCurrentProcessId());
+    return MoveFileA(temp, path) ? 0 : 4;
+}
