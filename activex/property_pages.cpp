@@ -41,8 +41,8 @@ HRESULT CorvalaAXControl::ShowProperties()
     LPOLESTR caption = NULL;
     OleRegGetUserType(CLSID_CorvalaAX, USERCLASSTYPE_SHORT, &caption);
     HWND owner = NULL;
-    if (inPlaceSite_ != NULL)
-        inPlaceSite_->GetWindow(&owner);
+    if (inPlaceSite_ != NULL && FAILED(inPlaceSite_->GetWindow(&owner)))
+        owner = NULL;
     IUnknown *object = static_cast<ICorvalaAX *>(this);
     HRESULT hr = g_openPropertyFrame(owner, 0, 0, caption, 1, &object, pages.cElems,
                                      pages.pElems, AmbientLocale(), 0, NULL);

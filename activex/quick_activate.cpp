@@ -2,6 +2,7 @@
    learns the control's status bits, in one call. */
 #include "control_object.h"
 
+#include <stddef.h>
 #include <string.h>
 
 STDMETHODIMP CorvalaAXControl::QuickActivate(QACONTAINER *container, QACONTROL *control)
