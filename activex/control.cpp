@@ -34,6 +34,7 @@ CorvalaAXControl::CorvalaAXControl(IUnknown *outer)
 
 CorvalaAXControl::~CorvalaAXControl()
 {
+    ReleaseOleState();
     ModuleUnlock();
     if (hIcon != NULL)
         DestroyIcon(hIcon);

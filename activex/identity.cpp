@@ -37,22 +37,25 @@ static ptrdiff_t OffsetIn()
 
 #define ROW(iid, Base) { &iid, OffsetIn<Base>() }
 
-/* In the order containers are answered.  The in-place, view and OLE object
-   interfaces arrive with in-place activation; each takes its row at the
-   place marked for it. */
+/* In the order containers are answered.  Interfaces that extend one
+   another share the row of the most derived one. */
 static const InterfaceRow kControlRows[] = {
     ROW(IID_ICorvalaAX, ICorvalaAX),
     ROW(IID_IDispatch, ICorvalaAX),
-    /* IViewObjectEx, IViewObject2, IViewObject */
-    /* IOleInPlaceObjectWindowless, IOleInPlaceObject, IOleWindow */
-    /* IOleInPlaceActiveObject */
-    /* IOleControl */
-    /* IOleObject */
-    /* IQuickActivate */
+    ROW(IID_IViewObjectEx, IViewObjectEx),
+    ROW(IID_IViewObject2, IViewObjectEx),
+    ROW(IID_IViewObject, IViewObjectEx),
+    ROW(IID_IOleInPlaceObjectWindowless, IOleInPlaceObjectWindowless),
+    ROW(IID_IOleInPlaceObject, IOleInPlaceObjectWindowless),
+    ROW(IID_IOleWindow, IOleInPlaceObjectWindowless),
+    ROW(IID_IOleInPlaceActiveObject, IOleInPlaceActiveObject),
+    ROW(IID_IOleControl, IOleControl),
+    ROW(IID_IOleObject, IOleObject),
+    ROW(IID_IQuickActivate, IQuickActivate),
     ROW(IID_IPersistStorage, IPersistStorage),
     ROW(IID_IPersistStreamInit, IPersistStreamInit),
-    /* ISpecifyPropertyPages */
-    /* IDataObject */
+    ROW(IID_ISpecifyPropertyPages, ISpecifyPropertyPages),
+    ROW(IID_IDataObject, IDataObject),
     ROW(IID_IProvideClassInfo, IProvideClassInfo2),
     ROW(IID_IProvideClassInfo2, IProvideClassInfo2),
     ROW(IID_IPersistPropertyBag, IPersistPropertyBag),
