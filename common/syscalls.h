@@ -33,10 +33,12 @@ void *__cdecl CorvRealloc(void *block, size_t size);
     X(WritePrinter)          \
     X(EndPagePrinter)        \
     X(EndDocPrinter)         \
+    X(AbortPrinter)          \
     X(ReadFile)              \
     X(WriteFile)             \
     X(SetFilePointer)        \
     X(InternetReadFile)      \
+    X(InternetSetOptionA)    \
     X(GetTempFileNameA)      \
     X(PrintDlgA)
 

@@ -37,9 +37,23 @@ static bool EndsWithSeparator(const char *directory)
     return (*last == '\\' || *last == '/') && last == directory + length - 1;
 }
 
+/* A drive path (C:\ or C:/) or a UNC path: a relative one would be taken
+   from the working directory. */
+static bool IsFullPath(const char *directory)
+{
+    if (directory[0] == '\\' && directory[1] == '\\')
+        return true;
+    return IsCharAlphaA(directory[0]) && directory[1] == ':' && (directory[2] == '\\' || directory[2] == '/');
+}
+
+/* The satellite's full path in the viewer's directory, or the empty string
+   when there is no such directory: never a bare name, which the system
+   would look for in the working directory among others. */
 static void ComposeSatellitePath(const char *directory, char *path, size_t capacity)
 {
     path[0] = '\0';
+    if (!IsFullPath(directory))
+        return;
     AppendTextCut(path, capacity, directory);
     if (directory[0] != '\0' && !EndsWithSeparator(directory))
         AppendTextCut(path, capacity, "\\");
@@ -52,7 +66,13 @@ void InitResources(HINSTANCE instance)
     char directory[LIBRARY_PATH_CAPACITY];
     ReadViewerDirectory(directory, sizeof(directory));
     ComposeSatellitePath(directory, SatellitePath, sizeof(SatellitePath));
-    SatelliteLibrary = LoadLibraryA(SatellitePath);
+    SatelliteLibrary = NULL;
+    if (SatellitePath[0] == '\0')
+        return;
+    /* Mapped as resources only: no entry point or other code of it runs. */
+    SatelliteLibrary = LoadLibraryExA(SatellitePath, NULL, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (SatelliteLibrary == NULL) /* systems without the image-resource mapping */
+        SatelliteLibrary = LoadLibraryExA(SatellitePath, NULL, LOAD_LIBRARY_AS_DATAFILE);
 }
 
 void FreeResources(void)

@@ -8,6 +8,7 @@
 #include <commdlg.h>
 #include <winspool.h>
 
+#include "ansi_names.h"
 #include "messages.h"
 #include "syscalls.h"
 #include "write_all.h"
@@ -17,8 +18,6 @@
 #define PATH_CAPACITY 260
 
 static const char kRawDataType[] = "RAW";
-static const char kSaveFilter[] = "Corvala/400 (*.cv)\0*.cv\0";
-static const char kSaveExtension[] = "cv";
 
 /* Undoes a half-opened printer, innermost step first. */
 static void ClosePrinterOutput(SpoolJob *job)
@@ -39,7 +38,8 @@ static void ClosePrinterOutput(SpoolJob *job)
    for the step that failed, or 0. */
 static UINT OpenPrinterSteps(SpoolJob *job, const char *deviceName)
 {
-    job->printerOpen = osCall(OpenPrinterA)((LPSTR)deviceName, &job->hPrinter, NULL);
+    /* A name that could stand for another printer in ANSI is not opened. */
+    job->printerOpen = PrinterNameIsExact(deviceName) && osCall(OpenPrinterA)((LPSTR)deviceName, &job->hPrinter, NULL);
     if (!job->printerOpen)
         return IDS_OPEN_PRINTER_ERROR;
     DOC_INFO_1A doc;
@@ -72,25 +72,21 @@ int StartFileOutput(NPP instance, SpoolJob *job, BOOL *retry)
 {
     *retry = FALSE;
     char path[PATH_CAPACITY] = "";
-    OPENFILENAMEA ofn;
-    ZeroMemory(&ofn, sizeof(ofn));
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.hwndOwner = InstanceWindow(instance);
-    ofn.lpstrFilter = kSaveFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = PATH_CAPACITY;
-    ofn.nMaxFileTitle = PATH_CAPACITY;
-    ofn.lpstrTitle = TextOf(IDS_SAVE_TITLE);
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    ofn.lpstrDefExt = kSaveExtension;
-    if (!GetSaveFileNameA(&ofn))
+    SaveChoice choice = AskSaveFileName(InstanceWindow(instance), path, PATH_CAPACITY);
+    if (choice == SAVE_CANCELLED)
         return 1;
+    if (choice == SAVE_NAME_NOT_ANSI) {
+        if (ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), path, RETRY_STYLE) == IDRETRY)
+            *retry = TRUE;
+        return 1;
+    }
 
     job->hFile = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (job->hFile != INVALID_HANDLE_VALUE)
+    if (job->hFile != INVALID_HANDLE_VALUE) {
+        lstrcpynA(job->path, path, sizeof(job->path));
         return 0;
+    }
     DWORD error = GetLastError();
     if (ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, error, path, RETRY_STYLE) == IDRETRY)
         *retry = TRUE;
@@ -110,6 +106,7 @@ BOOL WriteToDestination(SpoolJob *job, const void *data, DWORD length)
     if (WriteAll(job, (const BYTE *)data, length))
         return TRUE;
     DWORD error = GetLastError();
+    job->failed = TRUE;
     ShowSystemError(NULL, job->toFile != 0 ? IDS_WRITE_DISK_ERROR : IDS_WRITE_PRINTER_ERROR, error, MESSAGE_STYLE);
     return FALSE;
 }
@@ -119,6 +116,23 @@ void CloseDestination(SpoolJob *job)
     if (job->hFile != INVALID_HANDLE_VALUE) {
         CloseHandle(job->hFile);
         job->hFile = INVALID_HANDLE_VALUE;
+    }
+    ClosePrinterOutput(job);
+}
+
+void AbandonDestination(SpoolJob *job)
+{
+    if (job->hFile != INVALID_HANDLE_VALUE) {
+        BOOL diskFile = GetFileType(job->hFile) == FILE_TYPE_DISK; /* never a device */
+        CloseHandle(job->hFile);
+        job->hFile = INVALID_HANDLE_VALUE;
+        if (diskFile)
+            DeleteFileA(job->path);
+    }
+    if (job->docStarted) {
+        osCall(AbortPrinter)(job->hPrinter); /* deletes the document: nothing prints */
+        job->pageStarted = FALSE;
+        job->docStarted = 0;
     }
     ClosePrinterOutput(job);
 }

@@ -31,6 +31,8 @@ struct SpoolJob {
     BYTE *buffer;          /* data collected for two or more copies */
     DWORD bufferLength;    /* bytes held in buffer */
     DWORD bufferCapacity;  /* bytes allocated for buffer */
+    BOOL failed;           /* data was lost: the output is abandoned */
+    char path[260];        /* the output file's path, when toFile */
 };
 
 /* --- the browser's side (entry.cpp) ---------------------------------- */
@@ -74,6 +76,9 @@ int StartFileOutput(NPP instance, SpoolJob *job, BOOL *retry);
 BOOL WriteToDestination(SpoolJob *job, const void *data, DWORD length);
 /* Ends the page and the document and closes the printer, or closes the file. */
 void CloseDestination(SpoolJob *job);
+/* Abandons the spooler document (nothing is printed), or closes and
+   deletes the file. */
+void AbandonDestination(SpoolJob *job);
 
 /* --- collecting copies (collect.cpp) --------------------------------- */
 /* Appends a block to the job's buffer; FALSE (buffer unchanged) when no

@@ -132,6 +132,7 @@ int32_t NPP_Write(NPP instance, NPStream *stream, int32_t offset, int32_t len, v
     if (job->copies <= 1)
         return WriteToDestination(job, buffer, (DWORD)len) ? len : -1;
     if (!CollectBlock(job, buffer, (DWORD)len)) {
+        job->failed = TRUE;
         ShowMessage(NULL, IDS_NO_MEMORY, MESSAGE_STYLE);
         return -1;
     }
@@ -149,7 +150,8 @@ static void WriteCopies(SpoolJob *job)
             break;
 }
 
-/* The reason is not examined: an interrupted stream prints what arrived. */
+/* Only a stream that arrived whole, every block of it written or collected,
+   is printed or kept; an interrupted one leaves nothing behind. */
 NPError NPP_DestroyStream(NPP instance, NPStream *stream, NPReason reason)
 {
     if (instance == NULL)
@@ -158,8 +160,14 @@ NPError NPP_DestroyStream(NPP instance, NPStream *stream, NPReason reason)
     if (job == NULL)
         return NPERR_NO_ERROR;
     stream->pdata = NULL;
-    WriteCopies(job);
-    CloseDestination(job);
+    if (reason != NPRES_DONE)
+        job->failed = TRUE;
+    if (!job->failed)
+        WriteCopies(job);
+    if (job->failed)
+        AbandonDestination(job);
+    else
+        CloseDestination(job);
     FreeCollected(job);
     BrowserMemFree(job);
     return NPERR_NO_ERROR;

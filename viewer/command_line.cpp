@@ -1,11 +1,16 @@
 /* Start-up below WinMain: resources, options, the job, the deletion. */
 #include "viewer.h"
 
+#include "ansi_names.h"
 #include "messages.h"
 
 #include <getopt.h>
 
-#define VIEWER_OPTIONS "dug"
+/* The leading '-' hands every operand over in place (as option 1), so
+   options after the source work whatever the environment says:
+   POSIXLY_CORRECT would otherwise stop the parser at the first operand. */
+#define VIEWER_OPTIONS "-dug"
+#define OPERAND 1
 
 void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
 {
@@ -14,13 +19,17 @@ void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
     options->sourceIsUrl = FALSE;
     options->source = NULL;
 
-    /* getopt_long permutes the arguments (options may follow the source),
-       which the runtime's plain getopt does not.  optind 0 starts afresh. */
+    /* getopt_long, unlike the runtime's plain getopt, goes on past the
+       first operand.  optind 0 starts afresh. */
     static const struct option kNoLongOptions[] = { { NULL, 0, NULL, 0 } };
     optind = 0;
     int option;
     while ((option = getopt_long(argc, argv, VIEWER_OPTIONS, kNoLongOptions, NULL)) != -1) {
         switch (option) {
+        case OPERAND:
+            if (options->source == NULL)
+                options->source = optarg; /* further operands are ignored */
+            break;
         case 'd':
             options->deleteInput = TRUE;
             break;
@@ -34,11 +43,12 @@ void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
             break; /* letters outside "dug" are ignored */
         }
     }
-    if (optind < argc)
+    /* Operands after "--" are left in place. */
+    if (options->source == NULL && optind < argc)
         options->source = argv[optind];
 }
 
-int RunViewer(HINSTANCE instance, int argc, char **argv)
+int RunViewer(HINSTANCE instance, int argc, char **argv, int wideArgc, wchar_t **wideArgv)
 {
     InitResources(instance);
     LoadCaption(IDS_APP_TITLE);
@@ -49,6 +59,15 @@ int RunViewer(HINSTANCE instance, int argc, char **argv)
         ShowMessage(NULL, IDS_NO_FILENAME, MB_ICONEXCLAMATION | MB_OK);
         FreeResources();
         return VIEWER_EXIT_NO_SOURCE;
+    }
+
+    /* A name outside the ANSI code page reaches the program as a look-alike
+       of it, which may be another, existing file: refused, never printed
+       or deleted. */
+    if (!ArgumentIsExact(options.source, wideArgc, wideArgv)) {
+        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), options.source, MB_ICONEXCLAMATION | MB_OK);
+        FreeResources();
+        return VIEWER_EXIT_OK;
     }
 
     RunOutputJob(options.source, options.useDefaultPrinter, options.sourceIsUrl);

@@ -4,14 +4,11 @@
 #include "handles.h"
 #include "messages.h"
 #include "syscalls.h"
+#include "url_open.h"
 
 #include <commdlg.h>
-#include <stdio.h>
 
 #define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
-#define URL_OPEN_FLAGS \
-    (INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID)
-#define FIRST_HTTP_ERROR_STATUS 400
 
 namespace {
 
@@ -75,43 +72,6 @@ static int ChosenCopies(const PRINTDLGA *pd, const DEVMODEA *devmode)
     return copies;
 }
 
-/* An error status is not spool data: report it like a URL that cannot be
-   opened, naming the status.  TRUE when the data may be used. */
-static BOOL CheckHttpStatus(HINTERNET url, const char *source)
-{
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    if (!HttpQueryInfoA(url, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, NULL) ||
-        status < FIRST_HTTP_ERROR_STATUS)
-        return TRUE; /* not HTTP, or a success */
-    char reason[128] = "";
-    DWORD reasonSize = sizeof(reason);
-    if (!HttpQueryInfoA(url, HTTP_QUERY_STATUS_TEXT, reason, &reasonSize, NULL))
-        reason[0] = '\0';
-    char detail[160];
-    snprintf(detail, sizeof(detail), reason[0] != '\0' ? "%lu %s" : "%lu", (unsigned long)status, reason);
-    ShowDetailFor(NULL, IDS_OPEN_FILE_ERROR, source, detail, MESSAGE_STYLE);
-    return FALSE;
-}
-
-/* Opens the session and the URL; FALSE after reporting a failure. */
-static BOOL OpenUrlSource(const char *source, ScopedInternet *session, ScopedInternet *url)
-{
-    char agent[SHARED_TEXT_CAPACITY];
-    lstrcpynA(agent, TextOf(IDS_APP_TITLE), sizeof(agent));
-    session->Reset(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0));
-    if (!session->IsValid()) {
-        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), source, MESSAGE_STYLE);
-        return FALSE;
-    }
-    url->Reset(InternetOpenUrlA(session->Get(), source, NULL, 0, URL_OPEN_FLAGS, 0));
-    if (!url->IsValid()) {
-        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), source, MESSAGE_STYLE);
-        return FALSE;
-    }
-    return CheckHttpStatus(url->Get(), source);
-}
-
 static BOOL OpenFileSource(const char *source, ScopedFile *file)
 {
     file->Reset(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
@@ -144,14 +104,13 @@ void RunOutputJob(const char *source, BOOL useDefaultPrinter, BOOL sourceIsUrl)
     const char *printerName = (const char *)devnames + devnames->wDeviceOffset;
 
     /* Opened after the dialog; closed in reverse order on every path. */
-    ScopedInternet session;
-    ScopedInternet url;
+    UrlHandles url;
     ScopedFile file;
-    if (sourceIsUrl ? !OpenUrlSource(source, &session, &url) : !OpenFileSource(source, &file))
+    if (sourceIsUrl ? !OpenUrlSource(source, &url) : !OpenFileSource(source, &file))
         return;
 
     if (toFile)
-        SaveSource(file.Get(), url.Get(), copies);
+        SaveSource(file.Get(), url.request.Get(), copies);
     else
-        PrintSource(file.Get(), url.Get(), printerName, copies);
+        PrintSource(file.Get(), url.request.Get(), printerName, copies);
 }

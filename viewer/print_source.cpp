@@ -1,4 +1,5 @@
 /* Raw printing: one "RAW" document with one page holding every copy. */
+#include "ansi_names.h"
 #include "copy_loop.h"
 #include "messages.h"
 #include "syscalls.h"
@@ -39,9 +40,10 @@ void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int 
     if (!source.Prepare())
         return;
 
-    /* No PRINTER_DEFAULTS: the printer's own settings apply. */
+    /* No PRINTER_DEFAULTS: the printer's own settings apply.  A name that
+       could stand for another printer in ANSI is not opened at all. */
     HANDLE opened = NULL;
-    if (!osCall(OpenPrinterA)((LPSTR)printerName, &opened, NULL)) {
+    if (!PrinterNameIsExact(printerName) || !osCall(OpenPrinterA)((LPSTR)printerName, &opened, NULL)) {
         ShowSystemError(NULL, IDS_OPEN_PRINTER_ERROR, GetLastError(), MESSAGE_STYLE);
         return;
     }
@@ -61,9 +63,12 @@ void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int 
     }
 
     PrinterDestination destination(printer.Get());
-    CopyLoop(source, copies, destination);
-
-    /* What was written is submitted, after a failure as well. */
+    if (!CopyLoop(source, copies, destination)) {
+        /* A cut-off report is not printed: the document is abandoned and
+           the printer receives nothing. */
+        osCall(AbortPrinter)(printer.Get());
+        return;
+    }
     osCall(EndPagePrinter)(printer.Get());
     osCall(EndDocPrinter)(printer.Get());
 }

@@ -1,14 +1,11 @@
 /* Saving to a file the user names: the data once per copy and nothing else. */
+#include "ansi_names.h"
 #include "copy_loop.h"
 #include "messages.h"
 #include "syscalls.h"
 #include "write_all.h"
 
-#include <commdlg.h>
-
 #define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
-
-static const char kSaveFilter[] = "Corvala/400 (*.cv)\0*.cv\0";
 
 namespace {
 
@@ -36,30 +33,13 @@ private:
 
 } // namespace
 
-/* The save dialog; FALSE when the user cancels or the dialog fails. */
-static BOOL AskSavePath(char *path, DWORD capacity)
-{
-    char title[SHARED_TEXT_CAPACITY];
-    lstrcpynA(title, TextOf(IDS_SAVE_TITLE), sizeof(title));
-    path[0] = '\0';
-
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    ofn.lpstrFilter = kSaveFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = capacity;
-    ofn.nMaxFileTitle = MAX_PATH;
-    ofn.lpstrTitle = title;
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    ofn.lpstrDefExt = "cv";
-    return GetSaveFileNameA(&ofn);
-}
-
 void SaveSource(HANDLE sourceFile, HINTERNET url, int copies)
 {
     char path[MAX_PATH];
-    if (AskSavePath(path, MAX_PATH))
+    SaveChoice choice = AskSaveFileName(NULL, path, MAX_PATH);
+    if (choice == SAVE_NAME_NOT_ANSI)
+        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), path, MESSAGE_STYLE);
+    else if (choice == SAVE_CHOSEN)
         WriteSourceToFile(sourceFile, url, copies, path);
 }
 
@@ -76,6 +56,12 @@ void WriteSourceToFile(HANDLE sourceFile, HINTERNET url, int copies, const char 
         return;
     }
     FileDestination destination(output.Get(), path);
-    /* A file left incomplete by a failure stays on disk. */
-    CopyLoop(source, copies, destination);
+    if (!CopyLoop(source, copies, destination)) {
+        /* No half-written file is left under the name the user chose (a
+           device the name may stand for is left alone). */
+        BOOL diskFile = GetFileType(output.Get()) == FILE_TYPE_DISK;
+        output.Close();
+        if (diskFile)
+            DeleteFileA(path);
+    }
 }

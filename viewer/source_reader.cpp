@@ -4,6 +4,7 @@
 #include "syscalls.h"
 #include "write_all.h"
 
+#include <shlwapi.h>
 #include <stdlib.h>
 
 #define NO_LENGTH (~(ULONGLONG)0)
@@ -19,13 +20,23 @@ BOOL ReadSource(HANDLE sourceFile, HINTERNET url, void *buffer, DWORD size, DWOR
     return FALSE;
 }
 
+/* A chunked body marks its own end; a Content-Length beside it does not
+   count (HTTP/1.1). */
+static bool IsChunked(HINTERNET url)
+{
+    char coding[64] = "";
+    DWORD size = sizeof(coding);
+    return HttpQueryInfoA(url, HTTP_QUERY_TRANSFER_ENCODING, coding, &size, NULL) &&
+           StrStrIA(coding, "chunked") != NULL;
+}
+
 /* The length the server announced for the body, so that a connection closed
    early is not taken for the end of the data. */
 static ULONGLONG AnnouncedLength(HINTERNET url)
 {
     char text[32] = "";
     DWORD size = sizeof(text);
-    if (url == NULL || !HttpQueryInfoA(url, HTTP_QUERY_CONTENT_LENGTH, text, &size, NULL) || text[0] == '\0')
+    if (url == NULL || IsChunked(url) || !HttpQueryInfoA(url, HTTP_QUERY_CONTENT_LENGTH, text, &size, NULL) || text[0] == '\0')
         return NO_LENGTH;
     char *end = NULL;
     ULONGLONG length = _strtoui64(text, &end, 10);

@@ -28,9 +28,10 @@ struct ViewerOptions {
 void ParseCommandLine(int argc, char **argv, ViewerOptions *options);
 
 /* The whole program below the entry point: resources, command line, job,
-   deletion.  Returns the exit code; the caller ends the process through the
-   runtime's exit when it is VIEWER_EXIT_NO_SOURCE. */
-int RunViewer(HINSTANCE instance, int argc, char **argv);
+   deletion.  wideArgv is the command line as the user gave it, against
+   which the ANSI source is checked.  Returns the exit code; the caller ends
+   the process through the runtime's exit when it is VIEWER_EXIT_NO_SOURCE. */
+int RunViewer(HINSTANCE instance, int argc, char **argv, int wideArgc, wchar_t **wideArgv);
 
 /* One print or save job for source; everything it opens is closed before it
    returns, and every failure has been reported. */

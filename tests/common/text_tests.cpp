@@ -38,7 +38,7 @@ TEST_CASE("without an installation the module's own texts are shown")
 {
     REQUIRE(DeleteViewerAppPaths());
     Restart();
-    CHECK(std::string(GetSatellitePath()) == "corvres.dll");
+    CHECK(std::string(GetSatellitePath()).empty());
     CHECK(GetSatelliteLibrary() == NULL);
     CHECK(std::string(GetCaptionText()) == "Corvala/400");
     CHECK(Text(IDS_NO_FILENAME) == "No filename provided.");
@@ -60,11 +60,15 @@ TEST_CASE("the library path follows the Path value")
     Restart();
     CHECK(std::string(GetSatellitePath()) == "C:/Apps/Viewer/corvres.dll");
 
-    SUBCASE("a key without Path falls back to the bare name")
+    SUBCASE("a key without Path, or with a relative one, names no library")
     {
-        REQUIRE(SetViewerAppPaths("C:\\Apps\\Viewer\\Corvala Viewer.exe", ""));
-        Restart();
-        CHECK(std::string(GetSatellitePath()) == "corvres.dll");
+        const char *directories[] = { "", ".", "Apps\\Viewer", "\\Apps" };
+        for (const char *directory : directories) {
+            CAPTURE(directory);
+            REQUIRE(SetViewerAppPaths("C:\\Apps\\Viewer\\Corvala Viewer.exe", directory));
+            Restart();
+            CHECK(std::string(GetSatellitePath()).empty());
+        }
     }
     SUBCASE("a directory of 255 characters is composed whole")
     {
@@ -124,5 +128,36 @@ TEST_CASE("ids missing or empty in the satellite come from the module")
         CHECK(strlen(TextOf(IDS_WRITE_DISK_ERROR)) == SHARED_TEXT_CAPACITY - 1);
     }
     FreeResources();
+    DeleteViewerAppPaths();
+}
+
+TEST_CASE("the satellite is only read: never from the working folder, and none of its code runs")
+{
+    std::string planted = InstallSatellite(PartialSatellite());
+    std::string installed = InstallSatellite(PartialSatellite());
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    REQUIRE(SetCurrentDirectoryA(planted.c_str()));
+    const struct {
+        std::string directory; /* the Path value; empty: no key */
+        const char *caption;
+    } cases[] = {
+        { "", "Corvala/400" },
+        { ".", "Corvala/400" },
+        { installed, "Satellite Title" },
+    };
+    for (const auto &c : cases) {
+        CAPTURE(c.directory);
+        if (c.directory.empty())
+            REQUIRE(DeleteViewerAppPaths());
+        else
+            REQUIRE(SetViewerAppPaths("", c.directory));
+        SetEnvironmentVariableA("CORV_SATELLITE_CODE_RAN", NULL);
+        Restart();
+        CHECK(std::string(GetCaptionText()) == c.caption);
+        CHECK(GetEnvironmentVariableA("CORV_SATELLITE_CODE_RAN", NULL, 0) == 0);
+    }
+    FreeResources();
+    SetCurrentDirectoryA(previous);
     DeleteViewerAppPaths();
 }

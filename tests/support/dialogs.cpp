@@ -181,7 +181,12 @@ void DialogAnswerer::Handle(HWND dialog)
         EnumChildWindows(GetDlgItem(dialog, kFileNameComboId), FindEdit, (LPARAM)&edit);
         if (edit == NULL)
             edit = GetDlgItem(dialog, kFileNameComboId);
-        SendMessageTimeoutA(edit, WM_SETTEXT, 0, (LPARAM)step.fileName.c_str(), SMTO_ABORTIFHUNG, 2000, NULL);
+        /* Typed as UTF-8 when it is, so that any name can be typed. */
+        wchar_t typed[MAX_PATH * 4];
+        if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, step.fileName.c_str(), -1, typed, MAX_PATH * 4))
+            SendMessageTimeoutW(edit, WM_SETTEXT, 0, (LPARAM)typed, SMTO_ABORTIFHUNG, 2000, NULL);
+        else
+            SendMessageTimeoutA(edit, WM_SETTEXT, 0, (LPARAM)step.fileName.c_str(), SMTO_ABORTIFHUNG, 2000, NULL);
     }
     Click(dialog, step.button);
 }

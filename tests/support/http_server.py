@@ -5,6 +5,13 @@
   /status/<code>           that status with a small HTML error page
   /drop/<name>?after=N     headers promising the whole file, N bytes, then the
                            connection is closed
+  /silent?for=S            accepts the request and answers nothing for S seconds
+  /stall/<name>?after=N&for=S  headers and N bytes of the file, then nothing
+                           for S seconds
+  /redirect/<n>/<name>     n relative redirects, then the file
+  /loop                    redirects to itself, relatively, for ever
+  /chunked/<name>?length=N the file in chunked coding beside a stale
+                           Content-Length of N
   /stats/<path>            how many times <path> was requested
 Every answer forbids caching, so a test never sees another test's data.
 """
@@ -13,6 +20,7 @@ import os
 import socketserver
 import sys
 import threading
+import time
 import urllib.parse
 
 ROOT = sys.argv[2] if len(sys.argv) > 2 else "."
@@ -49,24 +57,67 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.serve_file(path[len("/files/"):], None)
         if path.startswith("/drop/"):
             return self.serve_file(path[len("/drop/"):], int(query.get("after", ["0"])[0]))
+        if path == "/silent":
+            return time.sleep(float(query.get("for", ["30"])[0]))
+        if path.startswith("/stall/"):
+            self.serve_file(path[len("/stall/"):], int(query.get("after", ["0"])[0]), shut=False)
+            return time.sleep(float(query.get("for", ["30"])[0]))
+        if path.startswith("/redirect/"):
+            left, name = path[len("/redirect/"):].split("/", 1)
+            if int(left) == 0:
+                return self.serve_file(name, None)
+            return self.send_redirect("/redirect/%d/%s" % (int(left) - 1, name))
+        if path == "/loop":
+            return self.send_redirect("loop")
+        if path.startswith("/chunked/"):
+            return self.serve_chunked(path[len("/chunked/"):], query.get("length", ["1"])[0])
         if path.startswith("/status/"):
             code = int(path[len("/status/"):])
             page = b"<html><body><h1>%d</h1>error page</body></html>" % code
             return self.send_body(code, page, ctype="text/html")
         return self.send_body(404, b"<html>not found</html>", ctype="text/html")
 
-    def serve_file(self, name, cut):
+    def send_redirect(self, location):
+        self.send_response(302)
+        self.send_header("Location", location)
+        self.send_header("Content-Length", "0")
+        self.send_header("Cache-Control", "no-store, no-cache")
+        self.send_header("Connection", "close")
+        self.end_headers()
+
+    def read_file(self, name):
         full = os.path.join(ROOT, os.path.basename(urllib.parse.unquote(name)))
         try:
             with open(full, "rb") as f:
-                data = f.read()
+                return f.read()
         except OSError:
+            return None
+
+    def serve_file(self, name, cut, shut=True):
+        data = self.read_file(name)
+        if data is None:
             return self.send_body(404, b"<html>no such file</html>", ctype="text/html")
         if cut is None:
             return self.send_body(200, data)
         self.send_body(200, data[:cut], length=len(data))
         self.wfile.flush()
-        self.connection.shutdown(2)
+        if shut:
+            self.connection.shutdown(2)
+
+    def serve_chunked(self, name, stale_length):
+        data = self.read_file(name)
+        self.protocol_version = "HTTP/1.1"
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.send_header("Content-Length", stale_length)
+        self.send_header("Cache-Control", "no-store, no-cache")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        for start in range(0, len(data), 7000):
+            piece = data[start:start + 7000]
+            self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+        self.wfile.write(b"0\r\n\r\n")
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):

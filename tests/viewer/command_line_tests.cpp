@@ -72,6 +72,32 @@ TEST_CASE("unknown letters are ignored, the first of two names is the source, an
     CHECK_FALSE(fresh.options.useDefaultPrinter);
 }
 
+TEST_CASE("options after the source work whatever the environment says")
+{
+    const char *environments[] = { "POSIXLY_CORRECT=1", "POSIXLY_CORRECT=" };
+    const struct {
+        std::vector<std::string> args;
+        const char *source;
+        bool d, u, g;
+    } cases[] = {
+        { { "C:\\temp\\CVT1.tmp", "-d" }, "C:\\temp\\CVT1.tmp", true, false, false },
+        { { "http://host/x", "-g", "-u" }, "http://host/x", false, true, true },
+        { { "first.prn", "second.prn", "-du" }, "first.prn", true, true, false },
+        { { "-u", "--", "-d" }, "-d", false, true, false },
+    };
+    for (const char *environment : environments) {
+        CAPTURE(environment);
+        _putenv(environment);
+        for (const auto &c : cases) {
+            Parsed parsed = Parse(c.args);
+            CHECK(parsed.source == c.source);
+            CHECK(parsed.options.deleteInput == c.d);
+            CHECK(parsed.options.useDefaultPrinter == c.u);
+            CHECK(parsed.options.sourceIsUrl == c.g);
+        }
+    }
+}
+
 TEST_CASE("the program without a source shows the message and exits with 1")
 {
     ProcessRun bare = RunAnswered("\"" + ViewerExe() + "\"");

@@ -1,6 +1,6 @@
 /* Every failure is reported with its id text, its subject and the reason
-   read right after the failing call; what is open is closed, what was
-   written is submitted. */
+   read right after the failing call; what is open is closed, and output cut
+   short is abandoned. */
 #include "doctest_config.h"
 #include "dialogs.h"
 #include "faults.h"
@@ -133,13 +133,14 @@ TEST_CASE("printer set-up failures: dialog without a printer, printer gone, docu
     }
 }
 
-TEST_CASE("failures while copying end the loop and submit what was written")
+TEST_CASE("failures while copying end the loop and abandon the document")
 {
     std::string data = PatternBytes(3 * TRANSFER_BLOCK_SIZE, 12);
     std::string path = MakeScratchFile("midway.prn", data);
     g_calls = 0;
     g_failAt = 2;
     size_t before = SpoolJobs().size();
+    SpoolerSpy spy;
 
     SUBCASE("WritePrinter fails on the second block")
     {
@@ -151,9 +152,10 @@ TEST_CASE("failures while copying end the loop and submit what was written")
         SysCallOverride fail("ReadFile", AsProc(FailSecondRead));
         CHECK(JobMessage(path, { PrintOk(1) }) == "Reading inputfile Error\n" + SystemText(ERROR_ACCESS_DENIED));
     }
-    std::vector<std::string> jobs = NewSpoolJobs(before, 1);
-    REQUIRE(jobs.size() == 1);
-    CHECK(ReadBytes(jobs[0]) == data.substr(0, TRANSFER_BLOCK_SIZE));
+    CHECK(spy.aborts == 1);
+    CHECK(spy.endPages == 0);
+    CHECK(spy.endDocs == 0);
+    LetAbandonedDocumentLand(before);
 }
 
 TEST_CASE("saving: a file that cannot be created, a full disk, a failed read")
@@ -183,7 +185,7 @@ TEST_CASE("saving: a file that cannot be created, a full disk, a failed read")
         CHECK(answerer.MessageTexts() ==
               std::vector<std::string>{ "Writing to disk Error\nZ:\\dev\\full: " + SystemText(ERROR_DISK_FULL) });
     }
-    SUBCASE("reading fails on the second block: the partial file stays")
+    SUBCASE("reading fails on the second block: the partial file is removed")
     {
         std::string target = MakeScratchDir("partial") + "\\partial.cv";
         g_calls = 0;
@@ -191,7 +193,7 @@ TEST_CASE("saving: a file that cannot be created, a full disk, a failed read")
         SysCallOverride fail("ReadFile", AsProc(FailSecondRead));
         std::string text = JobMessage(path, { PrintOk(1, true), SaveAs(target) });
         CHECK(text == "Reading inputfile Error\n" + target + ": " + SystemText(ERROR_ACCESS_DENIED));
-        CHECK(ReadBytes(target) == data.substr(0, TRANSFER_BLOCK_SIZE));
+        CHECK_FALSE(FileExists(target));
     }
 }
 
@@ -204,4 +206,71 @@ TEST_CASE("a source name of several thousand characters is reported without over
     REQUIRE(texts.size() == 1);
     CHECK(FirstLine(texts[0]) == "Unable to open file");
     CHECK(texts[0].find(std::string(500, 'n')) != std::string::npos);
+}
+
+/* A printer whose name reads as the sandbox printer's once converted to
+   ANSI with best-fit characters. */
+static const wchar_t kLookAlikePrinter[] = L"Corvala \u015Candbox";
+
+static bool AddLookAlikePrinter()
+{
+    PRINTER_INFO_2W info = {};
+    info.pPrinterName = (LPWSTR)kLookAlikePrinter;
+    info.pPortName = (LPWSTR)L"LPT1:";
+    info.pDriverName = (LPWSTR)L"Wine PostScript Driver";
+    info.pPrintProcessor = (LPWSTR)L"winprint";
+    info.pDatatype = (LPWSTR)L"RAW";
+    info.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+    HANDLE printer = AddPrinterW(NULL, 2, (BYTE *)&info);
+    if (printer != NULL)
+        ClosePrinter(printer);
+    return printer != NULL;
+}
+
+static void RemoveLookAlikePrinter()
+{
+    HANDLE printer = NULL;
+    PRINTER_DEFAULTSW access = { NULL, NULL, PRINTER_ALL_ACCESS };
+    if (OpenPrinterW((LPWSTR)kLookAlikePrinter, &printer, &access)) {
+        DeletePrinter(printer);
+        ClosePrinter(printer);
+    }
+}
+
+TEST_CASE("names outside the ANSI code page are refused, never taken for a look-alike")
+{
+    std::string data = PatternBytes(5000, 14);
+    std::string dir = MakeScratchDir("lookalike");
+    std::string spool = dir + "\\Spool.cv"; /* the look-alikes of U+015C names */
+    std::string save = dir + "\\Save.cv";
+    REQUIRE(WriteBytes(spool, data));
+    REQUIRE(WriteBytes(save, "keep"));
+    const std::string refusal = ": " + SystemText(ERROR_NO_UNICODE_TRANSLATION);
+    char bestFit[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, L"\u015C", -1, bestFit, sizeof(bestFit), NULL, NULL);
+    size_t before = SpoolJobs().size();
+
+    SUBCASE("the source argument: nothing printed or deleted")
+    {
+        DialogAnswerer answerer({ Box(IDOK) });
+        CHECK(RunViewerArgs({ "-u", "-d", dir + "\\\xC5\x9Cpool.cv" }) == VIEWER_EXIT_OK);
+        CHECK(answerer.MessageTexts() ==
+              std::vector<std::string>{ "Unable to open file\n" + dir + "\\" + bestFit + "pool.cv" + refusal });
+        CHECK(ReadBytes(spool) == data);
+    }
+    SUBCASE("the save dialog's name: no file written")
+    {
+        std::string text = JobMessage(spool, { PrintOk(1, true), SaveAs(dir + "\\\xC5\x9C" "ave.cv") });
+        CHECK(text == "Unable to open file\n" + dir + "\\" + bestFit + "ave.cv" + refusal);
+        CHECK(ReadBytes(save) == "keep");
+    }
+    SUBCASE("the chosen printer has a look-alike")
+    {
+        REQUIRE(AddLookAlikePrinter());
+        DialogAnswerer answerer({ Box(IDOK) });
+        RunOutputJob(spool.c_str(), TRUE, FALSE);
+        RemoveLookAlikePrinter();
+        CHECK(answerer.MessageTexts() == std::vector<std::string>{ "Open Printer Error\n" + SystemText(ERROR_NO_UNICODE_TRANSLATION) });
+    }
+    CHECK(NewSpoolJobs(before, 0).empty());
 }

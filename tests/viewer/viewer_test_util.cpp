@@ -11,14 +11,26 @@ namespace viewertest {
 
 int RunViewerArgs(const std::vector<std::string> &args)
 {
-    std::vector<std::string> storage;
-    storage.push_back("viewer");
-    storage.insert(storage.end(), args.begin(), args.end());
+    /* Arguments in UTF-8, as the user typed them; the ANSI vector is what
+       the runtime makes of them (best-fit characters included). */
+    std::vector<std::wstring> wide{ L"viewer" };
+    std::vector<std::string> storage{ "viewer" };
+    for (const std::string &arg : args) {
+        wchar_t w[4096] = {};
+        char a[4096] = {};
+        MultiByteToWideChar(CP_UTF8, 0, arg.c_str(), -1, w, 4096);
+        WideCharToMultiByte(CP_ACP, 0, w, -1, a, sizeof(a), NULL, NULL);
+        wide.push_back(w);
+        storage.push_back(a);
+    }
     std::vector<char *> argv;
     for (std::string &arg : storage)
         argv.push_back(&arg[0]);
     argv.push_back(NULL);
-    return RunViewer(GetModuleHandleA(NULL), (int)storage.size(), argv.data());
+    std::vector<wchar_t *> wideArgv;
+    for (std::wstring &arg : wide)
+        wideArgv.push_back(&arg[0]);
+    return RunViewer(GetModuleHandleA(NULL), (int)storage.size(), argv.data(), (int)wide.size(), wideArgv.data());
 }
 
 std::string ViewerExe()
@@ -98,7 +110,7 @@ ProcessRun RunAnswered(const std::string &commandLine, DWORD timeoutMs)
 
 /* --- spooler spy ----------------------------------------------------- */
 
-int SpoolerSpy::startDocs, SpoolerSpy::startPages, SpoolerSpy::endPages, SpoolerSpy::endDocs;
+int SpoolerSpy::startDocs, SpoolerSpy::startPages, SpoolerSpy::endPages, SpoolerSpy::endDocs, SpoolerSpy::aborts;
 std::string SpoolerSpy::docName, SpoolerSpy::dataType;
 std::vector<DWORD> SpoolerSpy::writeSizes;
 
@@ -125,6 +137,11 @@ static BOOL WINAPI SpyEndDoc(HANDLE printer)
     SpoolerSpy::endDocs++;
     return EndDocPrinter(printer);
 }
+static BOOL WINAPI SpyAbort(HANDLE printer)
+{
+    SpoolerSpy::aborts++;
+    return AbortPrinter(printer);
+}
 static BOOL WINAPI SpyWrite(HANDLE printer, LPVOID data, DWORD size, LPDWORD written)
 {
     SpoolerSpy::writeSizes.push_back(size);
@@ -133,7 +150,7 @@ static BOOL WINAPI SpyWrite(HANDLE printer, LPVOID data, DWORD size, LPDWORD wri
 
 SpoolerSpy::SpoolerSpy()
 {
-    startDocs = startPages = endPages = endDocs = 0;
+    startDocs = startPages = endPages = endDocs = aborts = 0;
     docName.clear();
     dataType.clear();
     writeSizes.clear();
@@ -142,14 +159,20 @@ SpoolerSpy::SpoolerSpy()
     SetSysCall("EndPagePrinter", testbed::AsProc(SpyEndPage));
     SetSysCall("EndDocPrinter", testbed::AsProc(SpyEndDoc));
     SetSysCall("WritePrinter", testbed::AsProc(SpyWrite));
+    SetSysCall("AbortPrinter", testbed::AsProc(SpyAbort));
 }
 
 SpoolerSpy::~SpoolerSpy()
 {
     const char *rows[] = { "StartDocPrinterA", "StartPagePrinter", "EndPagePrinter", "EndDocPrinter",
-                           "WritePrinter" };
+                           "WritePrinter", "AbortPrinter" };
     for (const char *row : rows)
         SetSysCall(row, NULL);
+}
+
+void LetAbandonedDocumentLand(size_t before)
+{
+    testbed::NewSpoolJobs(before, 1);
 }
 
 std::string FirstLine(const std::string &text)

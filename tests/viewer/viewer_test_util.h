@@ -13,7 +13,8 @@
 
 namespace viewertest {
 
-/* RunViewer in this process with argv[0] "viewer" and the given arguments. */
+/* RunViewer in this process with argv[0] "viewer" and the given arguments
+   (UTF-8; the ANSI vector holds their best-fit form, as the runtime's). */
 int RunViewerArgs(const std::vector<std::string> &args);
 
 /* Path of the built Corvala Viewer.exe as Windows names it. */
@@ -38,7 +39,7 @@ struct SpoolerSpy {
     SpoolerSpy(const SpoolerSpy &) = delete;
     SpoolerSpy &operator=(const SpoolerSpy &) = delete;
 
-    static int startDocs, startPages, endPages, endDocs;
+    static int startDocs, startPages, endPages, endDocs, aborts;
     static std::string docName, dataType;
     static std::vector<DWORD> writeSizes;
 };
@@ -48,6 +49,10 @@ std::string FirstLine(const std::string &text);
 
 /* Files of the temporary folder whose names start with prefix. */
 int CountTempFiles(const char *prefix);
+
+/* Wine's AbortPrinter is a stub: closing the printer still submits an
+   abandoned document.  Waits for it so that it is not counted later. */
+void LetAbandonedDocumentLand(size_t before);
 
 } // namespace viewertest
 
