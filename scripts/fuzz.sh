@@ -16,6 +16,7 @@ command -v "$CXX" >/dev/null 2>&1 || CXX=clang++
 # name: product sources (besides tests/fuzz/<name>_fuzz.cpp)
 HARNESSES="
 registrar_script: activex/registrar_script.cpp
+link_source: viewer/link_source.cpp
 "
 
 mkdir -p "$BUILD"

@@ -78,6 +78,7 @@ export_registry before
 
 # --- v1 by default, then v2 with every feature: an upgrade -------------
 check "v1 installs" install old.msi
+echo "install time (first): $(cat "$RUN/msi.ms") ms"
 check "v1 is the one product" products_are "$(product_code "$RUN/old.msi") 1.0.4"
 check "satellite absent by default" test ! -e "$PF/corvres.dll"
 check "v2 installs over v1" install new.msi ADDLOCAL=ALL
