@@ -2,7 +2,7 @@
 # Builds the Windows Installer package, installs it into a Wine prefix of its
 # own (with the sandbox printer), uses it the way today's browsers do (a
 # downloaded spool file, a corvala: link, hostile links), upgrades it and
-# removes it again.  Every check is one line of the tables below.
+# removes it again.  Each check is one check line or one row of a table.
 #   installer_test.sh <x86_64 build folder>
 # Runs under scripts/test.sh, whose display and loopback server it uses.
 set -u
