@@ -17,6 +17,7 @@ command -v "$CXX" >/dev/null 2>&1 || CXX=clang++
 HARNESSES="
 registrar_script: activex/registrar_script.cpp
 stream_format: activex/stream_format.cpp
+link_source: viewer/link_source.cpp
 "
 
 mkdir -p "$BUILD"

@@ -2,6 +2,7 @@
 #include "viewer.h"
 
 #include "ansi_names.h"
+#include "link_source.h"
 #include "messages.h"
 
 #include <getopt.h>
@@ -18,6 +19,7 @@ void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
     options->useDefaultPrinter = FALSE;
     options->sourceIsUrl = FALSE;
     options->source = NULL;
+    options->operandCount = 0;
 
     /* getopt_long, unlike the runtime's plain getopt, goes on past the
        first operand.  optind 0 starts afresh. */
@@ -27,6 +29,7 @@ void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
     while ((option = getopt_long(argc, argv, VIEWER_OPTIONS, kNoLongOptions, NULL)) != -1) {
         switch (option) {
         case OPERAND:
+            options->operandCount++;
             if (options->source == NULL)
                 options->source = optarg; /* further operands are ignored */
             break;
@@ -46,6 +49,28 @@ void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
     /* Operands after "--" are left in place. */
     if (options->source == NULL && optind < argc)
         options->source = argv[optind];
+    if (optind < argc)
+        options->operandCount += argc - optind;
+}
+
+/* A corvala: link becomes its inner URL, fetched as with -g and never
+   deleted.  A link that fails the check is refused with a message before
+   anything is fetched or deleted; then FALSE. */
+static BOOL TakeLinkSource(ViewerOptions *options)
+{
+    const char *url;
+    LinkVerdict verdict = CheckLinkSource(options->source, options->operandCount, &url);
+    if (verdict == LINK_NONE)
+        return TRUE;
+    if (verdict != LINK_ACCEPTED) {
+        DWORD error = verdict == LINK_EXTRA_OPERANDS ? ERROR_BAD_ARGUMENTS : ERROR_INVALID_PARAMETER;
+        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, error, options->source, MB_ICONEXCLAMATION | MB_OK);
+        return FALSE;
+    }
+    options->source = url;
+    options->sourceIsUrl = TRUE;
+    options->deleteInput = FALSE;
+    return TRUE;
 }
 
 int RunViewer(HINSTANCE instance, int argc, char **argv, int wideArgc, wchar_t **wideArgv)
@@ -66,6 +91,10 @@ int RunViewer(HINSTANCE instance, int argc, char **argv, int wideArgc, wchar_t *
        or deleted. */
     if (!ArgumentIsExact(options.source, wideArgc, wideArgv)) {
         ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), options.source, MB_ICONEXCLAMATION | MB_OK);
+        FreeResources();
+        return VIEWER_EXIT_OK;
+    }
+    if (!TakeLinkSource(&options)) {
         FreeResources();
         return VIEWER_EXIT_OK;
     }

@@ -22,6 +22,7 @@ struct ViewerOptions {
     BOOL useDefaultPrinter; /* -u: no print dialog, the default printer */
     BOOL sourceIsUrl;       /* -g: the source is a URL */
     const char *source;     /* first argument that is not an option, or NULL */
+    int operandCount;       /* arguments that are not options */
 };
 
 /* Parses "dug" options before or after the source; may be called again. */

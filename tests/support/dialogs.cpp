@@ -54,8 +54,8 @@ static void Click(HWND dialog, int id)
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
 }
 
-DialogAnswerer::DialogAnswerer(std::vector<DialogStep> script)
-    : script_(std::move(script)), next_(0), ownerThread_(GetCurrentThreadId()), stop_(0)
+DialogAnswerer::DialogAnswerer(std::vector<DialogStep> script, bool otherProcesses)
+    : script_(std::move(script)), next_(0), ownerThread_(otherProcesses ? 0 : GetCurrentThreadId()), stop_(0)
 {
     InitializeCriticalSection(&lock_);
     thread_ = CreateThread(NULL, 0, ThreadMain, this, 0, NULL);
@@ -124,7 +124,7 @@ static BOOL CALLBACK CollectDialogs(HWND window, LPARAM param)
 {
     PollState *state = (PollState *)param;
     char cls[16];
-    if (GetWindowThreadProcessId(window, NULL) == state->thread && IsWindowVisible(window) &&
+    if ((state->thread == 0 || GetWindowThreadProcessId(window, NULL) == state->thread) && IsWindowVisible(window) &&
         GetClassNameA(window, cls, sizeof(cls)) && lstrcmpA(cls, "#32770") == 0)
         state->found.push_back(window);
     return TRUE;

@@ -41,7 +41,9 @@ struct SeenDialog {
 
 class DialogAnswerer {
 public:
-    explicit DialogAnswerer(std::vector<DialogStep> script);
+    /* otherProcesses: answer the dialogs of every process of the prefix,
+       not only those of the calling thread. */
+    explicit DialogAnswerer(std::vector<DialogStep> script, bool otherProcesses = false);
     ~DialogAnswerer();
     DialogAnswerer(const DialogAnswerer &) = delete;
     DialogAnswerer &operator=(const DialogAnswerer &) = delete;
@@ -64,7 +66,7 @@ private:
     size_t next_;
     std::vector<SeenDialog> seen_;
     std::vector<HWND> handled_;
-    DWORD ownerThread_;
+    DWORD ownerThread_; /* 0: any thread of any process */
     HANDLE thread_;
     volatile LONG stop_;
     CRITICAL_SECTION lock_;

@@ -1,0 +1,66 @@
+#!/bin/sh
+# Builds the Windows Installer package build/corvala-<version>.msi from the
+# x86_64 and i686 builds (building them first when a deliverable is missing).
+#   scripts/package.sh [output.msi]
+# The product version is the first three fields of the viewer's file
+# version unless CORV_PACKAGE_VERSION names another (tests build an older
+# one to upgrade from).
+set -eu
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${CORV_BUILD_DIR:-$ROOT/build}
+VIEWER="$BUILD/x86_64/viewer/Corvala Viewer.exe"
+CONTROL=$BUILD/x86_64/activex/CorvalaActiveX.dll
+PLUGIN64=$BUILD/x86_64/plugin/NPcvw32.dll
+PLUGIN32=$BUILD/i686/plugin/NPcvw32.dll
+SATELLITE=$BUILD/x86_64/resources/corvres.dll
+UPGRADE_CODE='{3A6E52C1-0B8D-4F27-9C41-7D2E9B50A613}'
+
+fail() { echo "package.sh: $*" >&2; exit 1; }
+
+for f in "$VIEWER" "$CONTROL" "$PLUGIN64" "$PLUGIN32" "$SATELLITE"; do
+  [ -f "$f" ] || { "$ROOT/scripts/build.sh"; break; }
+done
+
+# A string value of a module's version resource (UTF-16 key, then its value).
+version_value() {
+  strings -el "$1" | sed -n "/^$2\$/{n;p;q}"
+}
+
+file_version=$(version_value "$VIEWER" FileVersion)
+default_version=$(echo "$file_version" | tr -d ' ' | tr ',' '.' | cut -d. -f1-3)
+VERSION=${CORV_PACKAGE_VERSION:-$default_version}
+echo "$VERSION" | grep -Eq '^[0-9]+\.[0-9]+\.[0-9]+$' || fail "bad product version '$VERSION'"
+MIME_TYPE=$(version_value "$PLUGIN64" MIMEType)
+SUFFIXES=$(version_value "$PLUGIN64" FileExtents)
+MIME_DESCRIPTION=$(version_value "$PLUGIN64" FileOpenName)
+PLUGIN_DESCRIPTION=$(version_value "$PLUGIN64" FileDescription)
+[ -n "$MIME_TYPE" ] && [ -n "$SUFFIXES" ] || fail "no MIME type in the plug-in's version resource"
+
+OUT=${1:-$BUILD/corvala-$VERSION.msi}
+case $OUT in /*) ;; *) OUT=$(pwd)/$OUT ;; esac
+STAGE=$BUILD/stage
+rm -rf "$STAGE"
+mkdir -p "$STAGE/x86_64" "$STAGE/i686"
+cp "$VIEWER" "$CONTROL" "$PLUGIN64" "$SATELLITE" "$STAGE/x86_64/"
+cp "$PLUGIN32" "$STAGE/i686/"
+
+# wixl takes File/@Source relative to the current directory, and drops
+# attributes it does not know with only a warning: refuse that.
+log=$STAGE/wixl.log
+(cd "$STAGE" && wixl -a x64 -D Version="$VERSION" -D Stage=. -D MimeType="$MIME_TYPE" \
+     -D Suffixes="$SUFFIXES" -D MimeDescription="$MIME_DESCRIPTION" \
+     -D PluginDescription="$PLUGIN_DESCRIPTION" \
+     -o "$OUT" "$ROOT/installer/corvala.wxs") >"$log" 2>&1 || { cat "$log" >&2; fail "wixl failed"; }
+if grep -q 'has no property named' "$log"; then
+  cat "$log" >&2; rm -f "$OUT"; fail "wixl ignored an attribute"
+fi
+
+# Fix-ups wixl cannot express: a rebuild of the same version replaces the
+# installed one (513 = migrate features + maximum inclusive), and the old
+# product goes before the new one is installed.
+msibuild "$OUT" \
+  -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
+  -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$UPGRADE_CODE', '$VERSION', 513, 'WIX_UPGRADE_DETECTED')" \
+  -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'" ||
+  { rm -f "$OUT"; fail "msibuild failed"; }
+echo "$OUT"
