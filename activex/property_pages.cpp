@@ -1,18 +1,9 @@
 /* The control's property pages, of which there are none, and the
    properties verb that shows them. */
 #include "control_object.h"
-#include "control_hooks.h"
+#include "syscalls.h"
 
 #include <olectl.h>
-
-static PropertyFrameOpener g_openPropertyFrame = OleCreatePropertyFrame;
-
-PropertyFrameOpener SetPropertyFrameOpener(PropertyFrameOpener opener)
-{
-    PropertyFrameOpener previous = g_openPropertyFrame;
-    g_openPropertyFrame = opener != NULL ? opener : OleCreatePropertyFrame;
-    return previous;
-}
 
 STDMETHODIMP CorvalaAXControl::GetPages(CAUUID *pages)
 {
@@ -44,8 +35,8 @@ HRESULT CorvalaAXControl::ShowProperties()
     if (inPlaceSite_ != NULL && FAILED(inPlaceSite_->GetWindow(&owner)))
         owner = NULL;
     IUnknown *object = static_cast<ICorvalaAX *>(this);
-    HRESULT hr = g_openPropertyFrame(owner, 0, 0, caption, 1, &object, pages.cElems,
-                                     pages.pElems, AmbientLocale(), 0, NULL);
+    HRESULT hr = osCall(OleCreatePropertyFrame)(owner, 0, 0, caption, 1, &object, pages.cElems,
+                                                pages.pElems, AmbientLocale(), 0, NULL);
     CoTaskMemFree(caption);
     CoTaskMemFree(pages.pElems);
     return hr;

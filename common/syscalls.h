@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <winspool.h>
 #include <wininet.h>
+#include <olectl.h>
 #include <stdlib.h>
 
 /* Plain C allocation wrappers, so that the allocator can sit in the table
@@ -40,7 +41,8 @@ void *__cdecl CorvRealloc(void *block, size_t size);
     X(InternetReadFile)      \
     X(InternetSetOptionA)    \
     X(GetTempFileNameA)      \
-    X(PrintDlgA)
+    X(PrintDlgA)             \
+    X(OleCreatePropertyFrame)
 
 enum SysCallIndex {
 #define CORV_SYSCALL_ENUM(name) SC_##name,

@@ -162,7 +162,7 @@ long long ControlRun(const wchar_t *url, const std::string &records, double *sec
     *seconds = Seconds(start);
     if (!ended)
         return -1;
-    /* The recorder writes <pid>.dat, then <pid>.cmd once it is done. */
+    /* The recorder writes <name>.dat, then <name>.cmd once it is done. */
     WIN32_FIND_DATAA found;
     HANDLE search = INVALID_HANDLE_VALUE;
     PumpUntil([&] {

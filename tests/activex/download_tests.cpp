@@ -11,6 +11,7 @@
 #include "module.h"
 #include "testbed.h"
 
+#include <algorithm>
 #include <map>
 #include <urlmon.h>
 
@@ -150,18 +151,21 @@ public:
 private:
     std::vector<ViewerRun> Read()
     {
-        std::vector<ViewerRun> runs;
+        std::vector<std::string> names;
         WIN32_FIND_DATAA found;
         HANDLE search = FindFirstFileA((records + "\\*.cmd").c_str(), &found);
-        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-            std::string base = records + "\\" + std::string(found.cFileName, strlen(found.cFileName) - 4);
-            std::string record = ReadBytes(base + ".cmd");
-            size_t line = record.find('\n');
-            runs.push_back(ViewerRun{ record.substr(0, line), ReadBytes(base + ".dat"),
-                                      record.compare(line + 1, 7, "deleted") == 0 });
-        }
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+            names.push_back(std::string(found.cFileName, strlen(found.cFileName) - 4));
         if (search != INVALID_HANDLE_VALUE)
             FindClose(search);
+        std::sort(names.begin(), names.end());   /* in run order */
+        std::vector<ViewerRun> runs;
+        for (const std::string &name : names) {
+            std::string record = ReadBytes(records + "\\" + name + ".cmd");
+            size_t line = record.find('\n');
+            runs.push_back(ViewerRun{ record.substr(0, line), ReadBytes(records + "\\" + name + ".dat"),
+                                      record.compare(line + 1, 7, "deleted") == 0 });
+        }
         return runs;
     }
 };

@@ -6,6 +6,7 @@
 #include "control.h"
 #include "control_hooks.h"
 #include "testbed.h"
+#include "faults.h"
 
 #include "CorvalaActiveX_h.h"
 
@@ -154,12 +155,16 @@ struct Control {
         static HMODULE library = LoadLibraryA(testbed::WinePath(AX_LIBRARY_PATH).c_str());
         SetControlIconModule(library);
         SetJobStarter(CountJob);
-        SetPropertyFrameOpener(RecordFrame);
+        SetSysCall("OleCreatePropertyFrame", testbed::AsProc(RecordFrame));
         g_jobs = 0;
         g_frames.clear();
         REQUIRE(CreateCorvalaAX(nullptr, IID_IOleObject, (void **)&object) == S_OK);
     }
-    ~Control() { object->Release(); }
+    ~Control()
+    {
+        object->Release();
+        SetSysCall("OleCreatePropertyFrame", NULL);
+    }
     template <class I> I *As(REFIID riid)
     {
         I *out = nullptr;

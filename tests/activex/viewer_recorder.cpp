@@ -1,8 +1,9 @@
 /* Stands in for the viewer when the control hands a file over: writes down
    the command line and the bytes of the file it was given, then deletes the
    file as the viewer does with -d.  Records go to the folder named by
-   CORV_VIEWER_RECORD_DIR, as <pid>.dat (the bytes) and then <pid>.cmd (the
-   command line, and on a second line whether the file could be deleted). */
+   CORV_VIEWER_RECORD_DIR, as <name>.dat (the bytes) and then <name>.cmd (the
+   command line, and on a second line whether the file could be deleted).
+   The name starts with the time of the run, so names sort in run order. */
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -12,17 +13,22 @@ int main(int argc, char **argv)
     const char *dir = getenv("CORV_VIEWER_RECORD_DIR");
     if (dir == NULL || argc < 2)
         return 2;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    char name[64];
+    snprintf(name, sizeof(name), "%08lx%08lx-%lu", now.dwHighDateTime, now.dwLowDateTime,
+             GetCurrentProcessId());
     char path[MAX_PATH];
-    snprintf(path, sizeof(path), "%s\\%lu.dat", dir, GetCurrentProcessId());
+    snprintf(path, sizeof(path), "%s\\%s.dat", dir, name);
     CopyFileA(argv[1], path, FALSE);
     BOOL deleted = DeleteFileA(argv[1]);
     char temp[MAX_PATH];
-    snprintf(temp, sizeof(temp), "%s\\%lu.tmp", dir, GetCurrentProcessId());
+    snprintf(temp, sizeof(temp), "%s\\%s.tmp", dir, name);
     FILE *record = fopen(temp, "wb");
     if (record == NULL)
         return 3;
     fprintf(record, "%s\n%s\n", GetCommandLineA(), deleted ? "deleted" : "kept");
     fclose(record);
-    snprintf(path, sizeof(path), "%s\\%lu.cmd", dir, GetCurrentProcessId());
+    snprintf(path, sizeof(path), "%s\\%s.cmd", dir, name);
     return MoveFileA(temp, path) ? 0 : 4;
 }
