@@ -11,6 +11,7 @@
 #include "module.h"
 #include "testbed.h"
 
+#include <algorithm>
 #include <map>
 #include <urlmon.h>
 
@@ -241,10 +242,15 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         CHECK(job.messages == "");
         std::vector<ViewerRun> runs = viewer.Runs(before + 1);
         REQUIRE(runs.size() == before + 1);
-        ViewerRun &run = runs.back();
-        CHECK(run.commandLine == viewer.CommandLineFor(job.tempFile));
-        CHECK(run.data == data);
-        CHECK(run.deletedFile);
+        /* Records come in the folder's order, not in the order of the runs:
+           this job's run is the one given this job's file. */
+        CAPTURE(viewer.CommandLineFor(job.tempFile));
+        auto run = std::find_if(runs.begin(), runs.end(), [&](const ViewerRun &r) {
+            return r.commandLine == viewer.CommandLineFor(job.tempFile);
+        });
+        REQUIRE(run != runs.end());
+        CHECK(run->data == data);
+        CHECK(run->deletedFile);
     }
     CHECK(CountTempFiles() == tempsBefore);
 }

@@ -228,7 +228,9 @@ cat >"$RUN/theirs.keys" <<'EOF'
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18\Components]
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18\Products]
 EOF
-comm -13 "$RUN/before.keys" "$RUN/removed.keys" | grep -v -x -F -f "$RUN/theirs.keys" >"$RUN/added.keys"
+# Wine also records a display adapter each time its desktop starts anew.
+comm -13 "$RUN/before.keys" "$RUN/removed.keys" | grep -v -x -F -f "$RUN/theirs.keys" |
+  grep -v -F '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Video\{' >"$RUN/added.keys"
 check "no key added" test ! -s "$RUN/added.keys"
 check "no value of ours" test -z "$(grep -i -E 'corvala|cvep|6C0F4A2' "$RUN/removed.txt" | grep -v -i 'sandbox')"
 finish
