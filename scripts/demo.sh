@@ -6,11 +6,18 @@
 # printed bytes landed and that they equal the sample, and stops what it
 # started.  Uses its own run folder (build/demo) and display :78 unless
 # CORV_RUN_DIR or CORV_DISPLAY_NUM say otherwise.
+#   scripts/demo.sh [sample]          the viewer's road
+#   scripts/demo.sh control [sample]  the control's road: a container loads
+#     "PrintFile" = the sample on the loopback server and activates the
+#     control in run mode; the control downloads it and starts the viewer,
+#     whose print dialog is answered from outside.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export CORV_BUILD_DIR=${CORV_BUILD_DIR:-$ROOT/build}
 export CORV_RUN_DIR=${CORV_RUN_DIR:-$CORV_BUILD_DIR/demo}
 export CORV_DISPLAY_NUM=${CORV_DISPLAY_NUM:-78}
+ROAD=viewer
+if [ "${1:-}" = control ]; then ROAD=control; shift; fi
 SAMPLE=${1:-$ROOT/samples/inventory-status.txt}
 
 say() { printf 'demo: %s\n' "$*"; }
@@ -36,14 +43,46 @@ say "registering $VIEWER_WIN under App Paths"
 testbed_wine reg add "$KEY" /ve /t REG_SZ /d "$VIEWER_WIN" /f
 testbed_wine reg add "$KEY" /v Path /t REG_SZ /d "$VIEWER_DIR_WIN" /f
 
+# The viewer prints the sample itself, on the default printer.
+viewer_road() {
+  say "printing $(basename "$SAMPLE") ($(wc -c <"$SAMPLE") bytes) on the default printer \"$CORV_PRINTER\""
+  say "  wine \"$VIEWER_WIN\" -u \"$SAMPLE_WIN\""
+  set +e
+  wine "$VIEWER" -u "$SAMPLE_WIN" </dev/null >"$CORV_RUN_DIR/demo-viewer.log" 2>&1
+  rc=$?
+  set -e
+  [ "$rc" -eq 0 ] || { say "the viewer ended with exit code $rc"; exit 1; }
+}
+
+# A container of a web page's kind hosts the control; the print dialog of
+# the viewer it starts is answered by a program of its own.
+control_road() {
+  host="$CORV_BUILD_DIR/x86_64/tests/activex/control-demo-host.exe"
+  answer="$CORV_BUILD_DIR/x86_64/tests/installer/answer-dialogs.exe"
+  control_win=$(winepath -w "$CORV_BUILD_DIR/x86_64/activex/CorvalaActiveX.dll" 2>/dev/null)
+  cp "$SAMPLE" "$CORV_HTTP_ROOT/"
+  url="http://127.0.0.1:$CORV_HTTP_PORT/files/$(basename "$SAMPLE")"
+  say "the loopback server offers $(basename "$SAMPLE") ($(wc -c <"$SAMPLE") bytes) at $url"
+  say "a container registers $control_win, loads \"PrintFile\" = $url"
+  say "  into the control and activates it in place in run mode:"
+  rm -f "$CORV_RUN_DIR/demo-answered"
+  wine "$answer" print "$(winepath -w "$CORV_RUN_DIR/demo-answered")" 120000 </dev/null \
+    >"$CORV_RUN_DIR/demo-answers.log" 2>&1 &
+  answerer=$!
+  set +e
+  wine "$host" "$control_win" "$url" </dev/null >"$CORV_RUN_DIR/demo-host.log" 2>&1
+  rc=$?
+  set -e
+  touch "$CORV_RUN_DIR/demo-answered"
+  wait "$answerer" || true
+  tr -d '\r' <"$CORV_RUN_DIR/demo-host.log" | sed 's/^/demo:   /'
+  tr -d '\r' <"$CORV_RUN_DIR/demo-answers.log" | sed 's/^print$/the print dialog, with OK/' |
+    sed 's/^/demo: answered from outside the viewer: /'
+  [ "$rc" -eq 0 ] || { say "the container ended with exit code $rc"; exit 1; }
+}
+
 before=$(ls "$CORV_SPOOL_DIR" | grep -c '^job-' || true)
-say "printing $(basename "$SAMPLE") ($(wc -c <"$SAMPLE") bytes) on the default printer \"$CORV_PRINTER\""
-say "  wine \"$VIEWER_WIN\" -u \"$SAMPLE_WIN\""
-set +e
-wine "$VIEWER" -u "$SAMPLE_WIN" </dev/null >"$CORV_RUN_DIR/demo-viewer.log" 2>&1
-rc=$?
-set -e
-[ "$rc" -eq 0 ] || { say "the viewer ended with exit code $rc"; exit 1; }
+"${ROAD}_road"
 
 # The port command writes the job file in a shell of its own: wait for it.
 job=""
