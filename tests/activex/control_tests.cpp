@@ -6,8 +6,6 @@
 #include "doctest_config.h"
 #include "faults.h"
 
-#include <vector>
-
 using namespace axtest;
 
 template <class T>
@@ -53,19 +51,6 @@ TEST_CASE("every interface of the table answers with its own part of the object"
     CHECK(control->Release() == 1);
     CHECK(control->Release() == 0);
 }
-
-/* An outer object that answers IUnknown only and counts what reaches it. */
-struct TestOuter : IUnknown {
-    int queries = 0, addRefs = 0, releases = 0;
-    STDMETHODIMP QueryInterface(REFIID riid, void **out) override
-    {
-        queries++;
-        *out = IsEqualIID(riid, IID_IUnknown) ? this : NULL;
-        return *out != NULL ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++addRefs; }
-    STDMETHODIMP_(ULONG) Release() override { return ++releases; }
-};
 
 TEST_CASE("an aggregated control asks its outer object first and keeps a separate inner unknown")
 {
@@ -186,27 +171,6 @@ TEST_CASE("automation, class information and safety options")
     }
     control->Release();
 }
-
-/* The 32-bit pixels of a 96 by 96 bitmap in a memory DC, from one colour. */
-struct Canvas {
-    static const int kSize = 96;
-    static const DWORD kPaper = 0x00123456;
-    HDC dc = CreateCompatibleDC(NULL);
-    DWORD *bits = NULL;
-    HBITMAP bitmap;
-    Canvas()
-    {
-        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), kSize, -kSize, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, Out(&bits), NULL, 0);
-        SelectObject(dc, bitmap);
-        std::fill(bits, bits + kSize * kSize, kPaper);
-    }
-    ~Canvas()
-    {
-        DeleteDC(dc);
-        DeleteObject(bitmap);
-    }
-};
 
 TEST_CASE("the control draws its icon at the top-left of its bounds and nothing outside them")
 {

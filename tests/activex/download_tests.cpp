@@ -52,12 +52,17 @@ void PumpUntilJobsEnd()
     Pump(100);
 }
 
-int CountTempFiles()
+std::string TempDirectory()
 {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
+    return dir;
+}
+
+int CountTempFiles()
+{
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(dir) + "CVT*").c_str(), &found);
+    HANDLE search = FindFirstFileA((TempDirectory() + "CVT*").c_str(), &found);
     int count = 0;
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
         count++;
@@ -66,13 +71,11 @@ int CountTempFiles()
     return count;
 }
 
-/* A container whose site offers a bind host, as browsers do. */
-class BindHostSite final : public IServiceProvider, public IBindHost {
-public:
+/* A container whose site offers a bind host, as browsers do; it lives on
+   the test's stack and counts the references it is given. */
+struct BindHostSite : IServiceProvider, IBindHost {
     LONG refs = 1;
     int binds = 0;
-    bool *gone;
-    explicit BindHostSite(bool *goneFlag) : gone(goneFlag) {}
     STDMETHODIMP QueryInterface(REFIID riid, void **out) override
     {
         *out = NULL;
@@ -86,15 +89,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        if (--refs == 0) {
-            *gone = true;
-            delete this;
-            return 0;
-        }
-        return refs;
-    }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
     STDMETHODIMP QueryService(REFGUID service, REFIID riid, void **out) override
     {
         return service == SID_IBindHost ? QueryInterface(riid, out) : E_NOINTERFACE;
@@ -235,12 +230,11 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         std::string data = PatternBytes(row.size, (unsigned)row.size + 3);
         PublishFile(name, data);
         std::string url = HttpBase() + row.route + name + row.query;
-        bool siteGone = false;
-        BindHostSite *site = new BindHostSite(&siteGone);
+        BindHostSite site;
         size_t before = viewer.Runs(0).size();
-        JobResult job = RunJob(Wide(url).c_str(), row.bindHost ? static_cast<IServiceProvider *>(site) : NULL);
-        CHECK(site->binds == (row.bindHost ? 1 : 0));
-        site->Release();
+        JobResult job = RunJob(Wide(url).c_str(), row.bindHost ? static_cast<IServiceProvider *>(&site) : NULL);
+        CHECK(site.binds == (row.bindHost ? 1 : 0));
+        CHECK(site.refs == 1);
         CHECK(job.hr == S_OK);
         CHECK(job.messages == "");
         std::vector<ViewerRun> runs = viewer.Runs(before + 1);
@@ -341,13 +335,6 @@ UINT WINAPI FailingGetTempFileName(LPCSTR dir, LPCSTR prefix, UINT unique, LPSTR
     return GetTempFileNameA(dir, prefix, unique, name);
 }
 
-std::string TempDirectory()
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    return dir;
-}
-
 } // namespace
 
 TEST_CASE("the disk: a block that cannot be written ends the job once; short writes are finished")
@@ -437,19 +424,17 @@ TEST_CASE("jobs own their files: two overlapping jobs, and a job that outlives i
     PublishFile("first.prn", first);
     PublishFile("second.prn", second);
     RecordingViewer viewer;
-    bool siteGone = false;
-    BindHostSite *site = new BindHostSite(&siteGone);
+    BindHostSite site;
     char firstTemp[TEMP_NAME_CAPACITY] = "", latestTemp[TEMP_NAME_CAPACITY] = "";
     BSTR firstUrl = SysAllocString(Wide(HttpBase() + "/slow/first.prn?chunk=3000&delay=50").c_str());
     BSTR secondUrl = SysAllocString(Wide(HttpBase() + "/slow/second.prn?chunk=5000&delay=30").c_str());
-    CHECK(StartJob(firstUrl, static_cast<IServiceProvider *>(site), firstTemp) == S_OK);
+    CHECK(StartJob(firstUrl, static_cast<IServiceProvider *>(&site), firstTemp) == S_OK);
     lstrcpyA(latestTemp, firstTemp);
-    CHECK(StartJob(secondUrl, static_cast<IServiceProvider *>(site), latestTemp) == S_OK);
+    CHECK(StartJob(secondUrl, static_cast<IServiceProvider *>(&site), latestTemp) == S_OK);
     /* The starter lets go of everything at once: the jobs carry on. */
     SysFreeString(firstUrl);
     SysFreeString(secondUrl);
-    site->Release();
-    CHECK(siteGone);
+    CHECK(site.Release() == 0);
     CHECK(DownloadJobsRunning() == 2);
     PumpUntilJobsEnd();
     CHECK(std::string(latestTemp) != firstTemp);

@@ -3,8 +3,8 @@
    control makes, in order.  Verbs, the windowless/windowed negotiation, UI
    activation, closing, drawing, hit tests, extents and the metafile. */
 #include "doctest_config.h"
-#include "control.h"
 #include "control_hooks.h"
+#include "object_testing.h"
 #include "testbed.h"
 #include "faults.h"
 
@@ -20,9 +20,11 @@ namespace {
 enum SiteKind { NoInPlace, Plain, Extended, Windowless };
 enum Ambient { NoAmbients, RunMode, DesignMode };
 
+using axtest::Canvas;
+
 /* Every interface a container offers; QueryInterface answers only those
-   the test asks for. */
-struct ScriptedSite : IOleClientSite, IOleInPlaceSiteWindowless, IOleControlSite, IDispatch {
+   the test asks for.  It is also the view sink it hands over, only held. */
+struct ScriptedSite : IOleClientSite, IOleInPlaceSiteWindowless, IOleControlSite, IDispatch, IAdviseSinkEx {
     SiteKind kind = Windowless;
     Ambient ambient = RunMode;
     HRESULT canWindowless = S_OK, canInPlace = S_OK, uiActivate = S_OK, propertyFrame = S_OK;
@@ -118,13 +120,8 @@ struct ScriptedSite : IOleClientSite, IOleInPlaceSiteWindowless, IOleControlSite
         result->boolVal = ambient == RunMode ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
-};
 
-/* A view sink that is only held. */
-struct Sink : IAdviseSinkEx {
-    STDMETHODIMP QueryInterface(REFIID, void **out) override { *out = nullptr; return E_NOINTERFACE; }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    /* IAdviseSinkEx */
     STDMETHODIMP_(void) OnDataChange(FORMATETC *, STGMEDIUM *) override {}
     STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override {}
     STDMETHODIMP_(void) OnRename(IMoniker *) override {}
@@ -177,34 +174,6 @@ struct Control {
         object->SetClientSite(&site);
         return object->DoVerb(verb, nullptr, &site, 0, site.window, &site.position);
     }
-};
-
-/* A 100 x 100 bitmap filled with a colour the icon does not use. */
-struct Canvas {
-    static const COLORREF kBackground = RGB(255, 0, 255);
-    HDC dc = CreateCompatibleDC(NULL);
-    HBITMAP bitmap;
-    DWORD *bits = nullptr;
-    Canvas()
-    {
-        BITMAPINFO info = {};
-        info.bmiHeader = { sizeof(BITMAPINFOHEADER), 100, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, (void **)&bits, NULL, 0);
-        SelectObject(dc, bitmap);
-        for (int i = 0; i < 100 * 100; i++)
-            bits[i] = 0xFF00FF;
-    }
-    ~Canvas() { DeleteDC(dc); DeleteObject(bitmap); }
-    /* Pixels drawn outside r. */
-    int DrawnOutside(RECT r) const
-    {
-        int count = 0;
-        for (int y = 0; y < 100; y++)
-            for (int x = 0; x < 100; x++)
-                count += bits[y * 100 + x] != 0xFF00FF && !PtInRect(&r, POINT{x, y});
-        return count;
-    }
-    bool Drawn(int x, int y) const { return bits[y * 100 + x] != 0xFF00FF; }
 };
 
 struct ParentWindow {
@@ -502,20 +471,19 @@ TEST_CASE("GetData renders a metafile picture of the extent; other media are ref
     CHECK(data->EnumDAdvise(&list) == E_FAIL);
     CHECK(control.object->Unadvise(1) == E_FAIL);
     CHECK(control.object->EnumAdvise(&list) == E_FAIL);
-    Sink sink;
+    ScriptedSite sink;
     CHECK(control.object->Advise(&sink, &connection) == S_OK);
     CHECK(control.object->Unadvise(connection) == S_OK);
 }
 
 TEST_CASE("quick activation, no property pages, and the system's frame when the site has none")
 {
-    Sink sink;
     ScriptedSite site;
     Control control;
     QACONTAINER container = {};
     container.cbSize = sizeof container;
     container.pClientSite = &site;
-    container.pAdviseSink = &sink;
+    container.pAdviseSink = &site;
     QACONTROL info;
     memset(&info, 0xCC, sizeof info);
     info.cbSize = sizeof info;
@@ -528,7 +496,7 @@ TEST_CASE("quick activation, no property pages, and the system's frame when the 
     CHECK(held == static_cast<IOleClientSite *>(&site));
     IAdviseSink *viewSink = nullptr;
     CHECK(control.As<IViewObject>(IID_IViewObject)->GetAdvise(nullptr, nullptr, &viewSink) == S_OK);
-    CHECK(viewSink == &sink);
+    CHECK(viewSink == static_cast<IAdviseSink *>(&site));
 
     CAUUID pages = { 99, nullptr };
     CHECK(control.As<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages)->GetPages(&pages) == S_OK);

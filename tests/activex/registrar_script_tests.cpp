@@ -7,6 +7,7 @@
 
 #include <string.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -83,34 +84,34 @@ void CreateKey(const std::string &relative)
 
 struct ConstructCase {
     const char *what;
-    const char *existing;      /* keys created first, ';'-separated */
+    std::vector<const char *> existing;   /* keys created first */
     const char *script;
     const char *registered;    /* listing after register mode */
     const char *removed;       /* listing after removal mode */
 };
 
 const ConstructCase kConstructs[] = {
-    { "keys, default values and val entries of every type", "",
+    { "keys, default values and val entries of every type", {},
       "A = s 'text' { B { val n = d 42 val h = d 0x1F val bytes = b '0aFF' val '' = s bare } "
       "'C d' = s 'it''s' }",
       "A\nA:=s:text\nA\\B\nA\\B:=s:bare\nA\\B:bytes=b:10.255.\nA\\B:h=d:31\nA\\B:n=d:42\nA\\C d\nA\\C d:=s:it's\n", "" },
-    { "keywords without regard to case; quoted keywords are names", "",
+    { "keywords without regard to case; quoted keywords are names", {},
       "forceREMOVE A { VAL x = S 'y' 'val' 'NoRemove' }", "A\nA:x=s:y\nA\\NoRemove\nA\\val\n", "" },
-    { "substitution: %MODULE% (any case), %% and a bare {GUID} name", "",
+    { "substitution: %MODULE% (any case), %% and a bare {GUID} name", {},
       "{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0} = s '%module%, 1' { P = s '100%%' }",
       "{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\n{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}:=s:C:\\it's\\x.dll, 1\n"
       "{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\P\n{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\P:=s:100%\n",
       "" },
-    { "ForceRemove deletes what was below the key; a plain key keeps it until removal", "F\\Extra;K\\Extra",
+    { "ForceRemove deletes what was below the key; a plain key keeps it until removal", { "F\\Extra", "K\\Extra" },
       "ForceRemove F { New } K { New }", "F\nF\\New\nK\nK\\Extra\nK\\New\n", "" },
-    { "NoRemove keeps the key and removes what it lists", "",
+    { "NoRemove keeps the key and removes what it lists", {},
       "NoRemove N = s 'v' { Inner = s 'w' }", "N\nN:=s:v\nN\\Inner\nN\\Inner:=s:w\n", "N\nN:=s:v\n" },
-    { "Delete removes a key with its subtree on registering and nothing on removal", "Old\\Sub",
+    { "Delete removes a key with its subtree on registering and nothing on removal", { "Old\\Sub" },
       "Delete Old Kept", "Kept\n", "" },
-    { "CLSID and TYPELIB are never deleted with their subtree", "CLSID\\Other;TypeLib\\Other",
+    { "CLSID and TYPELIB are never deleted with their subtree", { "CLSID\\Other", "TypeLib\\Other" },
       "ForceRemove CLSID { Mine } Delete TYPELIB",
       "CLSID\nCLSID\\Mine\nCLSID\\Other\nTypeLib\nTypeLib\\Other\n", "CLSID\nCLSID\\Other\nTypeLib\nTypeLib\\Other\n" },
-    { "an empty CLSID key goes once its entries are removed", "", "CLSID { Mine }", "CLSID\nCLSID\\Mine\n", "" },
+    { "an empty CLSID key goes once its entries are removed", {}, "CLSID { Mine }", "CLSID\nCLSID\\Mine\n", "" },
 };
 
 } // namespace
@@ -120,13 +121,8 @@ TEST_CASE("each construct in register and then removal mode")
     for (const ConstructCase &row : kConstructs) {
         CAPTURE(row.what);
         testbed::FreshTestKey("Registrar");
-        std::string existing = row.existing;
-        for (size_t start = 0; start < existing.size();) {
-            size_t end = existing.find(';', start);
-            end = end == std::string::npos ? existing.size() : end;
-            CreateKey(existing.substr(start, end - start));
-            start = end + 1;
-        }
+        for (const char *key : row.existing)
+            CreateKey(key);
         CHECK(Run(row.script, TRUE) == S_OK);
         std::string registered = Listing();
         CHECK(registered == row.registered);
@@ -159,28 +155,16 @@ TEST_CASE("a failing registry call takes its block back")
 
 TEST_CASE("faulty scripts touch nothing")
 {
+    const HRESULT bad = DISP_E_EXCEPTION;
     struct {
         const char *body;
         HRESULT expected;
     } rows[] = {
-        { "Z = s 'unterminated", DISP_E_EXCEPTION },
-        { "Z { Y", DISP_E_EXCEPTION },
-        { "Z } }", DISP_E_EXCEPTION },
-        { "Z = x 'y'", DISP_E_EXCEPTION },
-        { "Z = s", DISP_E_EXCEPTION },
-        { "Z = d 'abc'", DISP_E_EXCEPTION },
-        { "Z = d 4294967296", DISP_E_EXCEPTION },
-        { "Z = b 'abc'", DISP_E_EXCEPTION },
-        { "Z = b 'zz'", DISP_E_EXCEPTION },
-        { "val = s 'x'", DISP_E_EXCEPTION },
-        { "val v = s 'x' { }", DISP_E_EXCEPTION },
-        { "'' = s 'x'", DISP_E_EXCEPTION },
-        { "ForceRemove", DISP_E_EXCEPTION },
-        { "Z = s '%UNKNOWN%'", DISP_E_EXCEPTION },
-        { "Z = s '50%'", DISP_E_EXCEPTION },
-        { "Z = s '%ABCDEFGHIJKLMNOPQRSTUVWXYZ012345%'", E_FAIL },
-        { "} } } } HKXX { Z", DISP_E_EXCEPTION },
-        { "} } } } HKCU", DISP_E_EXCEPTION },
+        { "Z = s 'unterminated", bad }, { "Z { Y", bad }, { "Z } }", bad }, { "Z = x 'y'", bad }, { "Z = s", bad },
+        { "Z = d 'abc'", bad }, { "Z = d 4294967296", bad }, { "Z = b 'abc'", bad }, { "Z = b 'zz'", bad },
+        { "val = s 'x'", bad }, { "val v = s 'x' { }", bad }, { "'' = s 'x'", bad }, { "ForceRemove", bad },
+        { "Z = s '%UNKNOWN%'", bad }, { "Z = s '50%'", bad }, { "Z = s '%ABCDEFGHIJKLMNOPQRSTUVWXYZ012345%'", E_FAIL },
+        { "} } } } HKXX { Z", bad }, { "} } } } HKCU", bad },
     };
     for (const auto &row : rows) {
         for (BOOL registering : { TRUE, FALSE }) {

@@ -6,6 +6,7 @@
 #include "control.h"
 #include "faults.h"
 #include "module.h"
+#include "object_testing.h"
 #include "testbed.h"
 
 #include "CorvalaActiveX_h.h"
@@ -40,14 +41,6 @@ struct Library {
         REQUIRE(getClassObject(CLSID_CorvalaAX, IID_IClassFactory, (void **)&factory) == S_OK);
         return factory;
     }
-};
-
-/* An outer object that only counts its references. */
-struct OuterUnknown : IUnknown {
-    LONG refs = 1;
-    STDMETHODIMP QueryInterface(REFIID, void **out) override { *out = nullptr; return E_NOINTERFACE; }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }
 };
 
 void *Sentinel() { return (void *)(ULONG_PTR)0x5A5A; }
@@ -111,7 +104,7 @@ TEST_CASE("the lock count: held class objects, LockServer, control objects")
     CHECK(library.canUnloadNow() == S_FALSE);
 
     void *out = Sentinel();
-    OuterUnknown outer;
+    axtest::TestOuter outer;
     CHECK(factory->CreateInstance(nullptr, IID_IUnknown, nullptr) == E_POINTER);
     CHECK(factory->CreateInstance(&outer, IID_ICorvalaAX, &out) == CLASS_E_NOAGGREGATION);
     CHECK(out == nullptr);
@@ -128,7 +121,7 @@ TEST_CASE("the lock count: held class objects, LockServer, control objects")
     CHECK(library.canUnloadNow() == S_FALSE);
     inner->Release();
     CHECK(library.canUnloadNow() == S_OK);
-    CHECK(outer.refs == 1);
+    CHECK(outer.addRefs == outer.releases);
 }
 
 /* --- the module in process ------------------------------------------ */
