@@ -2,7 +2,7 @@
 # Installs what building and testing need on Debian 12 (run as root).
 set -eu
 PACKAGES="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
-  xvfb x11-utils xdotool doctest-dev python3 procps clang libclang-rt-14-dev wixl msitools"
+  xvfb x11-utils xdotool doctest-dev python3 procps clang libclang-rt-14-dev wixl msitools curl"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
