@@ -19,6 +19,15 @@ void SetControlIconModule(HINSTANCE module)
     g_iconModule = module;
 }
 
+/* A copy of the icon that belongs to this control alone: the icon that
+   LoadIconA returns is shared by every control of the process, and
+   destroying it with one control would take it from the others. */
+static HICON LoadOwnIcon()
+{
+    return static_cast<HICON>(LoadImageA(g_iconModule, MAKEINTRESOURCEA(kIconResource),
+                                         IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+}
+
 CorvalaAXControl::CorvalaAXControl(IUnknown *outer)
     : inner_(this),
       controlling_(outer != NULL ? outer : &inner_),
@@ -27,7 +36,7 @@ CorvalaAXControl::CorvalaAXControl(IUnknown *outer)
       naturalExtent_{kDefaultExtent, kDefaultExtent},
       extent_{kDefaultExtent, kDefaultExtent},
       printFile_(SysAllocString(L"")),
-      hIcon(LoadIconA(g_iconModule, MAKEINTRESOURCEA(kIconResource)))
+      hIcon(LoadOwnIcon())
 {
     ModuleLock();
 }
