@@ -107,8 +107,9 @@ static BOOL CheckHttpStatus(HINTERNET url, const char *source)
     return FALSE;
 }
 
-/* Follows source through at most MAX_REDIRECTS redirects; FALSE with the
-   reason in GetLastError. */
+/* Follows source through at most MAX_REDIRECTS redirects; a source of
+   another scheme, or a redirect to one, goes through InternetOpenUrlA.
+   FALSE with the reason in GetLastError. */
 static BOOL OpenHttp(const char *source, UrlHandles *handles)
 {
     std::vector<char> current(source, source + strlen(source) + 1);
@@ -140,17 +141,7 @@ BOOL OpenUrlSource(const char *source, UrlHandles *url)
     char agent[SHARED_TEXT_CAPACITY];
     lstrcpynA(agent, TextOf(IDS_APP_TITLE), sizeof(agent));
     url->session.Reset(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0));
-    BOOL opened = url->session.IsValid() && SetTransferTimeouts(url->session.Get());
-    if (opened) {
-        URL_COMPONENTSA parts;
-        std::vector<char> host;
-        if (SplitHttpUrl(source, &parts, &host))
-            opened = OpenHttp(source, url);
-        else {
-            url->request.Reset(InternetOpenUrlA(url->session.Get(), source, NULL, 0, URL_OPEN_FLAGS, 0));
-            opened = url->request.IsValid();
-        }
-    }
+    BOOL opened = url->session.IsValid() && SetTransferTimeouts(url->session.Get()) && OpenHttp(source, url);
     if (!opened) {
         ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), source, MESSAGE_STYLE);
         return FALSE;
