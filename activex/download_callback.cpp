@@ -1,7 +1,6 @@
 #include "download_callback.h"
 
 #include <new>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wininet.h>
@@ -192,12 +191,12 @@ void DownloadCallback::FailWithError(HRESULT result)
     ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, error, urlText_, MESSAGE_STYLE);
 }
 
-void DownloadCallback::FailWithDetail(const char *detail)
+void DownloadCallback::FailWithStatus(DWORD status, const char *reason)
 {
     EndJob();
     file_.Discard();
     StopTransfer();
-    ShowDetailFor(NULL, IDS_OPEN_FILE_ERROR, urlText_, detail, MESSAGE_STYLE);
+    ShowHttpStatusFor(NULL, IDS_OPEN_FILE_ERROR, urlText_, status, reason, MESSAGE_STYLE);
 }
 
 void DownloadCallback::FailWrite(DWORD error)
@@ -239,10 +238,7 @@ BOOL DownloadCallback::CheckHttpAnswer()
     info->Release();
 
     if (hasStatus && status >= FIRST_HTTP_ERROR_STATUS) {
-        char detail[STATUS_TEXT_CAPACITY + NUMBER_TEXT_CAPACITY];
-        snprintf(detail, sizeof(detail), statusText[0] != '\0' ? "%lu %s" : "%lu", (unsigned long)status,
-                 statusText);
-        FailWithDetail(detail);
+        FailWithStatus(status, statusText);
         return FALSE;
     }
     if (hasLength && totalRead_ < _strtoui64(lengthText, NULL, 10)) {

@@ -63,7 +63,7 @@ private:
     void EndJob();
     void StopTransfer();
     void FailWithError(HRESULT result);
-    void FailWithDetail(const char *detail);
+    void FailWithStatus(DWORD status, const char *reason);
     void FailWrite(DWORD error);
     static void OnStall(void *self);
 

@@ -7,6 +7,8 @@
 #include <string.h>
 
 #define SECOND_BOX_STYLE (MB_SYSTEMMODAL | MB_ICONERROR)
+/* A status number, a space and a reason phrase of up to 128 bytes. */
+#define HTTP_DETAIL_CAPACITY 160
 
 /* Shows text; when that box cannot be shown, shows fallbackText in a
    system-modal box.  Returns the first box's result. */
@@ -133,4 +135,15 @@ int ShowSystemErrorFor(HWND owner, UINT id, DWORD error, const char *subject, UI
 int ShowDetailFor(HWND owner, UINT id, const char *subject, const char *detail, UINT style)
 {
     return ShowSubjectMessage(owner, id, subject, detail != NULL ? detail : "", style);
+}
+
+int ShowHttpStatusFor(HWND owner, UINT id, const char *subject, DWORD status, const char *reason,
+                      UINT style)
+{
+    char detail[HTTP_DETAIL_CAPACITY];
+    if (reason != NULL && reason[0] != '\0')
+        snprintf(detail, sizeof(detail), "%lu %s", (unsigned long)status, reason);
+    else
+        snprintf(detail, sizeof(detail), "%lu", (unsigned long)status);
+    return ShowSubjectMessage(owner, id, subject, detail, style);
 }

@@ -42,6 +42,11 @@ int ShowSystemErrorFor(HWND owner, UINT id, DWORD error, const char *subject, UI
    system's text for an error code (for example an HTTP status line). */
 int ShowDetailFor(HWND owner, UINT id, const char *subject, const char *detail, UINT style);
 
+/* ShowDetailFor with an HTTP answer as the detail: "<status> <reason>", or
+   the status alone when reason is NULL or empty. */
+int ShowHttpStatusFor(HWND owner, UINT id, const char *subject, DWORD status, const char *reason,
+                      UINT style);
+
 /* Module state, readable for tests and diagnostics. */
 HINSTANCE GetResourceModule(void);
 HMODULE GetSatelliteLibrary(void);

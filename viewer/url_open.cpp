@@ -3,7 +3,6 @@
 #include "messages.h"
 #include "syscalls.h"
 
-#include <stdio.h>
 #include <string.h>
 #include <vector>
 
@@ -101,9 +100,7 @@ static BOOL CheckHttpStatus(HINTERNET url, const char *source)
     DWORD reasonSize = sizeof(reason);
     if (!HttpQueryInfoA(url, HTTP_QUERY_STATUS_TEXT, reason, &reasonSize, NULL))
         reason[0] = '\0';
-    char detail[160];
-    snprintf(detail, sizeof(detail), reason[0] != '\0' ? "%lu %s" : "%lu", (unsigned long)status, reason);
-    ShowDetailFor(NULL, IDS_OPEN_FILE_ERROR, source, detail, MESSAGE_STYLE);
+    ShowHttpStatusFor(NULL, IDS_OPEN_FILE_ERROR, source, status, reason, MESSAGE_STYLE);
     return FALSE;
 }
 
