@@ -5,6 +5,7 @@
 #include <string.h>
 #include <wininet.h>
 
+#include "ansi_names.h"
 #include "download_job.h"
 #include "messages.h"
 #include "module.h"
@@ -36,16 +37,6 @@ static void ReleaseAndClear(T **pointer)
     if (*pointer != NULL)
         (*pointer)->Release();
     *pointer = NULL;
-}
-
-/* The address in the ANSI form of the user's messages; NULL when out of memory. */
-static char *AnsiCopy(const wchar_t *text)
-{
-    int size = WideCharToMultiByte(CP_ACP, 0, text, -1, NULL, 0, NULL, NULL);
-    char *copy = size > 0 ? (char *)malloc(size) : NULL;
-    if (copy != NULL && WideCharToMultiByte(CP_ACP, 0, text, -1, copy, size, NULL, NULL) == 0)
-        copy[0] = '\0';
-    return copy;
 }
 
 DownloadCallback::DownloadCallback()

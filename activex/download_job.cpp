@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include "ansi_names.h"
 #include "download_callback.h"
 #include "messages.h"
 #include "url_check.h"
@@ -11,10 +12,7 @@
 /* The page asked for something other than http or https. */
 static void ReportRefusedAddress(BSTR url)
 {
-    int size = WideCharToMultiByte(CP_ACP, 0, url, -1, NULL, 0, NULL, NULL);
-    char *text = size > 0 ? (char *)malloc(size) : NULL;
-    if (text != NULL && WideCharToMultiByte(CP_ACP, 0, url, -1, text, size, NULL, NULL) == 0)
-        text[0] = '\0';
+    char *text = AnsiCopy(url);
     ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, ERROR_ACCESS_DENIED, text != NULL ? text : "", MESSAGE_STYLE);
     free(text);
 }

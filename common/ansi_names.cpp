@@ -3,6 +3,7 @@
 #include "messages.h"
 
 #include <commdlg.h>
+#include <stdlib.h>
 #include <string.h>
 #include <winspool.h>
 #include <vector>
@@ -19,6 +20,15 @@ BOOL WideToAnsiExact(const wchar_t *wide, char *ansi, int capacity)
         return FALSE;
     }
     return TRUE;
+}
+
+char *AnsiCopy(const wchar_t *wide)
+{
+    int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, NULL, 0, NULL, NULL);
+    char *copy = size > 0 ? (char *)malloc(size) : NULL;
+    if (copy != NULL && WideCharToMultiByte(CP_ACP, 0, wide, -1, copy, size, NULL, NULL) == 0)
+        copy[0] = '\0';
+    return copy;
 }
 
 /* A wide name that has no exact ANSI form but reads as ansi once converted. */

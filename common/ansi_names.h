@@ -14,6 +14,10 @@
    best-fit form, for messages). */
 BOOL WideToAnsiExact(const wchar_t *wide, char *ansi, int capacity);
 
+/* wide in the ANSI code page as the user's messages show it (best-fit
+   characters allowed), in a block from malloc; NULL when out of memory. */
+char *AnsiCopy(const wchar_t *wide);
+
 /* FALSE when one of the wide arguments is not exactly representable and
    reads as ansiArgument once converted: the argument the user gave is not
    the one the program received. */
