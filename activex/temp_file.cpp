@@ -16,7 +16,9 @@ static const char kTempPrefix[] = "CVT";
    directory when no name could be made, else the name) are given back. */
 BOOL TempFile::TryCreate(DWORD *error, const char **subject)
 {
-    if (GetTempPathA(TEMP_PATH_CAPACITY, directory_) == 0)
+    /* A directory too long for the buffer is not written there at all. */
+    DWORD length = osCall(GetTempPathA)(TEMP_PATH_CAPACITY, directory_);
+    if (length == 0 || length >= TEMP_PATH_CAPACITY)
         strcpy(directory_, ".");
     if (!osCall(GetTempFileNameA)(directory_, kTempPrefix, 0, name_)) {
         *error = GetLastError();

@@ -40,6 +40,7 @@ void *__cdecl CorvRealloc(void *block, size_t size);
     X(SetFilePointer)        \
     X(InternetReadFile)      \
     X(InternetSetOptionA)    \
+    X(GetTempPathA)          \
     X(GetTempFileNameA)      \
     X(PrintDlgA)             \
     X(OleCreatePropertyFrame)

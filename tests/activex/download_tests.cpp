@@ -335,7 +335,24 @@ UINT WINAPI FailingGetTempFileName(LPCSTR dir, LPCSTR prefix, UINT unique, LPSTR
     return GetTempFileNameA(dir, prefix, unique, name);
 }
 
+/* Asks for more room than it was given and writes nothing, as the system
+   does for a temporary directory longer than the buffer. */
+DWORD WINAPI TooLongTempPath(DWORD, LPSTR)
+{
+    return 300;
+}
+
 } // namespace
+
+TEST_CASE("a temporary directory too long for the buffer: the file is made in the working directory")
+{
+    SysCallOverride path("GetTempPathA", AsProc(TooLongTempPath));
+    TempFile file;
+    REQUIRE(file.CreateWithRetry());
+    CHECK(std::string(file.Name()).rfind(".\\CVT", 0) == 0);
+    file.Discard();
+    CHECK_FALSE(FileExists(file.Name()));
+}
 
 TEST_CASE("the disk: a block that cannot be written ends the job once; short writes are finished")
 {
