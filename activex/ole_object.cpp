@@ -167,11 +167,15 @@ STDMETHODIMP CorvalaAXControl::GetUserClassID(CLSID *out)
 
 STDMETHODIMP CorvalaAXControl::GetUserType(DWORD form, LPOLESTR *out)
 {
+    if (out == NULL)
+        return E_POINTER;
     return OleRegGetUserType(CLSID_CorvalaAX, form, out);
 }
 
 STDMETHODIMP CorvalaAXControl::GetMiscStatus(DWORD aspect, DWORD *status)
 {
+    if (status == NULL)
+        return E_POINTER;
     return OleRegGetMiscStatus(CLSID_CorvalaAX, aspect, status);
 }
 

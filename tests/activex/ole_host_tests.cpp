@@ -46,6 +46,8 @@ TEST_CASE("hosted by Wine's ATL: windowless, registry answers, painted, closed")
     DWORD misc = 0;
     CHECK(object->GetMiscStatus(DVASPECT_CONTENT, &misc) == S_OK);
     CHECK(misc == 131473);
+    CHECK(object->GetMiscStatus(DVASPECT_CONTENT, NULL) == E_POINTER);
+    CHECK(object->GetUserType(USERCLASSTYPE_SHORT, NULL) == E_POINTER);
     LPOLESTR name = nullptr;
     CHECK(object->GetUserType(USERCLASSTYPE_SHORT, &name) == S_OK);
     CHECK((name != nullptr && name[0] != 0));
