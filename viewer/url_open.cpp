@@ -105,8 +105,10 @@ static BOOL CheckHttpStatus(HINTERNET url, const char *source)
 }
 
 /* Follows source through at most MAX_REDIRECTS redirects; a source of
-   another scheme, or a redirect to one, goes through InternetOpenUrlA.
-   FALSE with the reason in GetLastError. */
+   another scheme goes through InternetOpenUrlA.  A server never leads the
+   viewer away from http and https: a redirect to another scheme (ftp:,
+   file:) fails like a redirect that cannot be followed.  FALSE with the
+   reason in GetLastError. */
 static BOOL OpenHttp(const char *source, UrlHandles *handles)
 {
     std::vector<char> current(source, source + strlen(source) + 1);
@@ -114,7 +116,10 @@ static BOOL OpenHttp(const char *source, UrlHandles *handles)
         URL_COMPONENTSA parts;
         std::vector<char> host;
         if (!SplitHttpUrl(current.data(), &parts, &host)) {
-            /* A redirect to another scheme goes the general way. */
+            if (redirects > 0) {
+                SetLastError(ERROR_HTTP_REDIRECT_FAILED);
+                return FALSE;
+            }
             handles->request.Reset(
                 InternetOpenUrlA(handles->session.Get(), current.data(), NULL, 0, URL_OPEN_FLAGS, 0));
             return handles->request.IsValid();

@@ -10,6 +10,7 @@
                            for S seconds
   /redirect/<n>/<name>     n relative redirects, then the file
   /loop                    redirects to itself, relatively, for ever
+  /away?to=URL             redirects to URL, whatever its scheme
   /chunked/<name>?length=N the file in chunked coding beside a stale
                            Content-Length of N
   /slow/<name>?chunk=N&delay=MS[&length=0]
@@ -71,6 +72,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_redirect("/redirect/%d/%s" % (int(left) - 1, name))
         if path == "/loop":
             return self.send_redirect("loop")
+        if path == "/away":
+            return self.send_redirect(query.get("to", [""])[0])
         if path.startswith("/chunked/"):
             return self.serve_chunked(path[len("/chunked/"):], query.get("length", ["1"])[0])
         if path.startswith("/slow/"):

@@ -168,7 +168,10 @@ TEST_CASE("only a whole 2xx answer is data: statuses, redirects and chunked bodi
 {
     std::string data = PatternBytes(30000, 25);
     PublishFile("answer.prn", data);
-    const std::string loopText = "Unable to open file\n" + HttpBase() + "/loop: FILE ERR 2f7c";
+    auto RefusedText = [](const std::string &path) {
+        return "Unable to open file\n" + HttpBase() + path + ": FILE ERR 2f7c";
+    };
+    const std::string loopText = RefusedText("/loop");
     struct Case {
         std::string path;
         int copies;
@@ -182,6 +185,8 @@ TEST_CASE("only a whole 2xx answer is data: statuses, redirects and chunked bodi
         { "/status/304", 1, "Unable to open file\n" + HttpBase() + "/status/304: 304 Not Modified" },
         { "/redirect/11/answer.prn", 1, "Unable to open file\n" + HttpBase() + "/redirect/11/answer.prn: FILE ERR 2f7c" },
         { "/loop", 1, loopText },
+        { "/away?to=file:///c:/windows/win.ini", 1, RefusedText("/away?to=file:///c:/windows/win.ini") },
+        { "/away?to=ftp://127.0.0.1/answer.prn", 1, RefusedText("/away?to=ftp://127.0.0.1/answer.prn") },
     };
     for (const Case &c : cases) {
         CAPTURE(c.path);
