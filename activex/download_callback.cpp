@@ -14,7 +14,6 @@
 #define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
 #define DOWNLOAD_BIND_FLAGS \
     (BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE)
-#define FIRST_HTTP_ERROR_STATUS 400
 #define STATUS_TEXT_CAPACITY 128
 #define NUMBER_TEXT_CAPACITY 32
 
@@ -207,8 +206,24 @@ void DownloadCallback::OnStall(void *self)
     callback->Release();
 }
 
-/* An error status, or a body shorter than announced, fails the job.  TRUE
-   when the answer may be handed on. */
+/* Only a 2xx answer is spool data. */
+static BOOL IsDataStatus(DWORD status)
+{
+    return status >= 200 && status < 300;
+}
+
+/* A body in chunked coding ends with its last chunk: a Content-Length
+   beside it does not count. */
+static BOOL IsChunked(IWinInetHttpInfo *info)
+{
+    char coding[32] = "";
+    DWORD size = sizeof(coding);
+    return SUCCEEDED(info->QueryInfo(HTTP_QUERY_TRANSFER_ENCODING, coding, &size, NULL, NULL)) &&
+           lstrcmpiA(coding, "chunked") == 0;
+}
+
+/* A status other than 2xx, or a body shorter than announced, fails the job.
+   TRUE when the answer may be handed on. */
 BOOL DownloadCallback::CheckHttpAnswer()
 {
     IWinInetHttpInfo *info = NULL;
@@ -222,13 +237,14 @@ BOOL DownloadCallback::CheckHttpAnswer()
     DWORD lengthSize = sizeof(lengthText);
     BOOL hasStatus = SUCCEEDED(info->QueryInfo(HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
                                                &size, NULL, NULL));
-    if (hasStatus && status >= FIRST_HTTP_ERROR_STATUS &&
+    if (hasStatus && !IsDataStatus(status) &&
         FAILED(info->QueryInfo(HTTP_QUERY_STATUS_TEXT, statusText, &textSize, NULL, NULL)))
         statusText[0] = '\0';
-    BOOL hasLength = SUCCEEDED(info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, NULL, NULL));
+    BOOL hasLength = !IsChunked(info) &&
+                     SUCCEEDED(info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, NULL, NULL));
     info->Release();
 
-    if (hasStatus && status >= FIRST_HTTP_ERROR_STATUS) {
+    if (hasStatus && !IsDataStatus(status)) {
         FailWithStatus(status, statusText);
         return FALSE;
     }

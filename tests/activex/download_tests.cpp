@@ -221,6 +221,7 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         { "5 MB at once", 5 << 20, "/files/", "", false },
         { "slow pieces, the last notification without bytes", 40000, "/slow/", "?chunk=5000&delay=60", true },
         { "no Content-Length", 20000, "/slow/", "?chunk=4000&delay=40&length=0", false },
+        { "chunks beside a stale Content-Length", 30000, "/chunked/", "?length=100000", true },
     };
     RecordingViewer viewer;
     int tempsBefore = CountTempFiles();
@@ -257,6 +258,7 @@ TEST_CASE("a failed download is reported with the address and the reason, and no
     } rows[] = {
         { HttpBase() + "/status/404", "404 Not Found" },
         { HttpBase() + "/status/500", "500 Internal Server Error" },
+        { HttpBase() + "/status/302", "302 Found" },
         { HttpBase() + "/drop/broken.prn?after=10000", "Connection reset by peer." },
         { "http://127.0.0.1:1/files/broken.prn", "FILE ERR 800c0008" },
         { HttpBase() + "/stall/broken.prn?after=10000", "Timeout." },
