@@ -59,18 +59,6 @@ std::string TempDirectory()
     return dir;
 }
 
-int CountTempFiles()
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((TempDirectory() + "CVT*").c_str(), &found);
-    int count = 0;
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-        count++;
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-    return count;
-}
-
 /* A container whose site offers a bind host, as browsers do; it lives on
    the test's stack and counts the references it is given. */
 struct BindHostSite : IServiceProvider, IBindHost {
@@ -224,7 +212,7 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         { "chunks beside a stale Content-Length", 30000, "/chunked/", "?length=100000", true },
     };
     RecordingViewer viewer;
-    int tempsBefore = CountTempFiles();
+    int tempsBefore = CountTempFiles("CVT");
     for (const Row &row : rows) {
         CAPTURE(row.label);
         std::string name = std::string("whole-") + std::to_string(row.size) + ".prn";
@@ -245,7 +233,7 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         CHECK(run.data == data);
         CHECK(run.deletedFile);
     }
-    CHECK(CountTempFiles() == tempsBefore);
+    CHECK(CountTempFiles("CVT") == tempsBefore);
 }
 
 TEST_CASE("a failed download is reported with the address and the reason, and nothing is handed on")
@@ -265,7 +253,7 @@ TEST_CASE("a failed download is reported with the address and the reason, and no
         { "http://", "FILE ERR 800c0004" },
     };
     RecordingViewer viewer;
-    int tempsBefore = CountTempFiles();
+    int tempsBefore = CountTempFiles("CVT");
     for (const Row &row : rows) {
         CAPTURE(row.url);
         DWORD start = GetTickCount();
@@ -276,7 +264,7 @@ TEST_CASE("a failed download is reported with the address and the reason, and no
     }
     SetStallTimeout(60000);
     CHECK(viewer.Runs(0, 0).empty());
-    CHECK(CountTempFiles() == tempsBefore);
+    CHECK(CountTempFiles("CVT") == tempsBefore);
 }
 
 TEST_CASE("an address other than http or https starts nothing")
@@ -291,7 +279,7 @@ TEST_CASE("an address other than http or https starts nothing")
         { L"httpx://127.0.0.1/x.prn", true },    { L"", false },
         { NULL, false },
     };
-    int tempsBefore = CountTempFiles();
+    int tempsBefore = CountTempFiles("CVT");
     for (const Row &row : rows) {
         std::wstring text = row.url != NULL ? row.url : L"(null)";
         CAPTURE(std::string(text.begin(), text.end()));
@@ -306,7 +294,7 @@ TEST_CASE("an address other than http or https starts nothing")
             CHECK(Lines(answerer.MessageTexts()) == OpenFileError(std::string(text.begin(), text.end()), "Access denied."));
         CHECK(std::string(temp) == "untouched");
     }
-    CHECK(CountTempFiles() == tempsBefore);
+    CHECK(CountTempFiles("CVT") == tempsBefore);
 }
 
 namespace {

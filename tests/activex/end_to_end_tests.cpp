@@ -9,24 +9,6 @@
 
 using namespace testbed;
 
-namespace {
-
-int CountControlTempFiles()
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(dir) + "CVT*.tmp").c_str(), &found);
-    int count = 0;
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-        count++;
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
-    return count;
-}
-
-} // namespace
-
 TEST_CASE("run-mode activation prints the page's file through the real viewer, which deletes it")
 {
     std::string sample = ReadBytes(WinePath(CORV_SAMPLE_PATH));
@@ -36,7 +18,7 @@ TEST_CASE("run-mode activation prints the page's file through the real viewer, w
     std::string viewer = WinePath(CORV_VIEWER_EXE);
     REQUIRE(SetViewerAppPaths(viewer, viewer.substr(0, viewer.rfind('\\'))));
     size_t jobsBefore = SpoolJobs().size();
-    int tempBefore = CountControlTempFiles();
+    int tempBefore = CountTempFiles("CVT");
 
     /* Every other test that shows dialogs holds the spooler or App Paths
        lock: the viewer's print dialog is the only one in the prefix. */
@@ -47,7 +29,7 @@ TEST_CASE("run-mode activation prints the page's file through the real viewer, w
     std::vector<std::string> printed = NewSpoolJobs(jobsBefore, 1);
     REQUIRE(printed.size() == 1);
     CHECK(ReadBytes(printed[0]) == sample);
-    CHECK(CountControlTempFiles() == tempBefore);
+    CHECK(CountTempFiles("CVT") == tempBefore);
     CHECK(HttpRequestCount("/files/" + name) == 1);
     DeleteViewerAppPaths();
 }

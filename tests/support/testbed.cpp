@@ -54,6 +54,23 @@ bool WriteBytes(const std::string &path, const std::string &data)
     return ok;
 }
 
+int CountTempFiles(const char *prefix)
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    std::string pattern = std::string(dir) + prefix + "*";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 0;
+    do {
+        count++;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
 bool FileExists(const std::string &path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

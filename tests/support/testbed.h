@@ -22,6 +22,8 @@ std::string WinePath(const std::string &unixPath);
 std::string ReadBytes(const std::string &path);
 bool WriteBytes(const std::string &path, const std::string &data);
 bool FileExists(const std::string &path);
+/* How many files in the temporary directory have names starting with prefix. */
+int CountTempFiles(const char *prefix);
 /* A fresh directory for one test, below the run's scratch directory. */
 std::string MakeScratchDir(const char *label);
 /* A file in a fresh scratch directory holding data. */

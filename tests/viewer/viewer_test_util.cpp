@@ -180,23 +180,6 @@ std::string FirstLine(const std::string &text)
     return text.substr(0, text.find('\n'));
 }
 
-int CountTempFiles(const char *prefix)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    std::string pattern = std::string(dir) + prefix + "*";
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    int count = 0;
-    do {
-        count++;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return count;
-}
-
 } // namespace viewertest
 
 namespace {

@@ -47,8 +47,6 @@ struct SpoolerSpy {
 /* The first line of a message (the id text). */
 std::string FirstLine(const std::string &text);
 
-/* Files of the temporary folder whose names start with prefix. */
-int CountTempFiles(const char *prefix);
 
 /* Wine's AbortPrinter is a stub: closing the printer still submits an
    abandoned document.  Waits for it so that it is not counted later. */
