@@ -2,7 +2,7 @@
    cookies and stream it to the print host, which starts the viewer. */
 import { sameOriginAddress } from "./address.js";
 import { Crc32 } from "./crc32.js";
-import { latin1 } from "./encode.js";
+import { base64 } from "./encode.js";
 import { PrintError } from "./errors.js";
 import { openHost } from "./host.js";
 
@@ -61,7 +61,7 @@ async function streamToHost(host, response, onProgress) {
   };
   const sendChunk = async (bytes) => {
     crc.update(bytes);
-    host.send({ type: "chunk", job, seq: seq++, latin1: latin1(bytes) });
+    host.send({ type: "chunk", job, seq: seq++, data: base64(bytes) });
     if (++inFlight >= IN_FLIGHT)
       await acked();
   };
