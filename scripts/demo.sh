@@ -11,13 +11,18 @@
 #     "PrintFile" = the sample on the loopback server and activates the
 #     control in run mode; the control downloads it and starts the viewer,
 #     whose print dialog is answered from outside.
+#   scripts/demo.sh browser [sample]  the browser's road: headless Chromium
+#     with the extension opens a page of the loopback server (which sets a
+#     session cookie; the spool file answers only with it) and presses its
+#     print button; the extension hands the file to the print host under
+#     Wine, which starts the viewer, whose print dialog is answered.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export CORV_BUILD_DIR=${CORV_BUILD_DIR:-$ROOT/build}
 export CORV_RUN_DIR=${CORV_RUN_DIR:-$CORV_BUILD_DIR/demo}
 export CORV_DISPLAY_NUM=${CORV_DISPLAY_NUM:-78}
 ROAD=viewer
-if [ "${1:-}" = control ]; then ROAD=control; shift; fi
+case ${1:-} in control|browser) ROAD=$1; shift ;; esac
 SAMPLE=${1:-$ROOT/samples/inventory-status.txt}
 
 say() { printf 'demo: %s\n' "$*"; }
@@ -79,6 +84,38 @@ control_road() {
   tr -d '\r' <"$CORV_RUN_DIR/demo-answers.log" | sed 's/^print$/the print dialog, with OK/' |
     sed 's/^/demo: answered from outside the viewer: /'
   [ "$rc" -eq 0 ] || { say "the container ended with exit code $rc"; exit 1; }
+}
+
+# A web page's print button, the extension and the print host.
+browser_road() {
+  answer="$CORV_BUILD_DIR/x86_64/tests/installer/answer-dialogs.exe"
+  name=$(basename "$SAMPLE")
+  cp "$SAMPLE" "$CORV_HTTP_ROOT/"
+  cp "$ROOT/tests/extension/print_page.html" "$CORV_HTTP_ROOT/"
+  say "the loopback server offers http://127.0.0.1:$CORV_HTTP_PORT/page/print_page.html?file=$name,"
+  say "  which sets a session cookie; /spool/$name answers only to that cookie"
+  say "headless Chromium loads $CORV_BUILD_DIR/extension/chromium, the print host is"
+  say "  $CORV_BUILD_DIR/x86_64/printhost/Corvala Print Host.exe under Wine; the page's button is pressed:"
+  rm -f "$CORV_RUN_DIR/demo-answered"
+  wine "$answer" print "$(winepath -w "$CORV_RUN_DIR/demo-answered")" 120000 </dev/null \
+    >"$CORV_RUN_DIR/demo-answers.log" 2>&1 &
+  answerer=$!
+  rm -rf "$CORV_RUN_DIR/browser"
+  set +e
+  node "$ROOT/tests/extension/press_print.mjs" "$CORV_RUN_DIR/browser" "$name" >"$CORV_RUN_DIR/demo-browser.log" 2>&1
+  rc=$?
+  set -e
+  # "done" means the viewer started: its dialog comes after that.
+  for _ in $(seq 1 300); do
+    [ "$(ls "$CORV_SPOOL_DIR" | grep -c '^job-' || true)" -gt "$before" ] && break
+    sleep 0.1
+  done
+  touch "$CORV_RUN_DIR/demo-answered"
+  wait "$answerer" || true
+  sed 's/^/demo:   /' "$CORV_RUN_DIR/demo-browser.log"
+  tr -d '\r' <"$CORV_RUN_DIR/demo-answers.log" | sed 's/^print$/the print dialog, with OK/' |
+    sed 's/^/demo: answered from outside the viewer: /'
+  [ "$rc" -eq 0 ] || { say "the browser's road failed"; exit 1; }
 }
 
 before=$(ls "$CORV_SPOOL_DIR" | grep -c '^job-' || true)
