@@ -18,6 +18,7 @@ HARNESSES="
 registrar_script: activex/registrar_script.cpp
 stream_format: activex/stream_format.cpp
 link_source: viewer/link_source.cpp
+printhost_session: printhost/session.cpp printhost/json_reader.cpp printhost/json_writer.cpp printhost/codec.cpp
 "
 
 mkdir -p "$BUILD"

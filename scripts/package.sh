@@ -13,11 +13,12 @@ CONTROL=$BUILD/x86_64/activex/CorvalaActiveX.dll
 PLUGIN64=$BUILD/x86_64/plugin/NPcvw32.dll
 PLUGIN32=$BUILD/i686/plugin/NPcvw32.dll
 SATELLITE=$BUILD/x86_64/resources/corvres.dll
+PRINTHOST="$BUILD/x86_64/printhost/Corvala Print Host.exe"
 UPGRADE_CODE='{3A6E52C1-0B8D-4F27-9C41-7D2E9B50A613}'
 
 fail() { echo "package.sh: $*" >&2; exit 1; }
 
-for f in "$VIEWER" "$CONTROL" "$PLUGIN64" "$PLUGIN32" "$SATELLITE"; do
+for f in "$VIEWER" "$CONTROL" "$PLUGIN64" "$PLUGIN32" "$SATELLITE" "$PRINTHOST"; do
   [ -f "$f" ] || { "$ROOT/scripts/build.sh"; break; }
 done
 
@@ -43,6 +44,8 @@ rm -rf "$STAGE"
 mkdir -p "$STAGE/x86_64" "$STAGE/i686"
 cp "$VIEWER" "$CONTROL" "$PLUGIN64" "$SATELLITE" "$STAGE/x86_64/"
 cp "$PLUGIN32" "$STAGE/i686/"
+cp "$PRINTHOST" "$STAGE/x86_64/"
+cp "$ROOT/installer/com.corvala.print.json" "$ROOT/installer/com.corvala.print.firefox.json" "$STAGE/"
 
 # wixl takes File/@Source relative to the current directory, and drops
 # attributes it does not know with only a warning: refuse that.

@@ -94,7 +94,17 @@ Program Files/Corvala/CorvalaActiveX.dll
 Program Files/Corvala/NPcvw32.dll
 Program Files/Corvala/corvres.dll
 Program Files (x86)/Corvala/NPcvw32.dll
+Program Files/Corvala/Corvala Print Host.exe
+Program Files/Corvala/com.corvala.print.json
+Program Files/Corvala/com.corvala.print.firefox.json
 EOF
+# Each manifest names the host beside it and lets in only our extension.
+manifest_is() { python3 -c 'import json, sys
+m = json.load(open(sys.argv[1]))
+assert (m["name"], m["path"], m["type"]) == ("com.corvala.print", "Corvala Print Host.exe", "stdio")
+assert m.get(sys.argv[2]) == [sys.argv[3]] and len(m) == 5' "$PF/$1" "$2" "$3"; }
+check "Chromium manifest" manifest_is com.corvala.print.json allowed_origins chrome-extension://caagnfbclibjiiajefnijippejangala/
+check "Firefox manifest" manifest_is com.corvala.print.firefox.json allowed_extensions print@corvala.com
 check "the i686 plug-in is the 32-bit one" cmp -s "$PF86/NPcvw32.dll" "$CORV_BUILD_DIR/i686/plugin/NPcvw32.dll"
 export_registry installed
 reg_has() { # key, exported line
@@ -131,6 +141,9 @@ $CLASSES\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|@="C:\\\
 $CLASSES\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|"ThreadingModel"="Apartment"
 $CLASSES\\CorvalaAX.CorvalaAX.1\\CLSID|@="{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}"
 $CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0|@="CorvalaActiveX 1.0 Type Library"
+$HKLM\\Google\\Chrome\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.json"
+$HKLM\\Microsoft\\Edge\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.json"
+$HKLM\\Mozilla\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.firefox.json"
 EOF
 
 # The control, created by its ProgID through the registered type library.

@@ -1,0 +1,280 @@
+/* The print host on its own: the real program under Wine, fed crafted
+   frames from a file on its standard input, its replies read back from a
+   file.  The viewer is the recorder stand-in, found through the App Paths
+   key; the host's temporary folder is one of the test's own, so a file left
+   behind is counted exactly. */
+#include "doctest_config.h"
+#include "codec.h"
+#include "json_reader.h"
+#include "session.h"
+#include "testbed.h"
+
+#include <algorithm>
+
+using namespace testbed;
+
+namespace {
+
+std::string Header(uint32_t length)
+{
+    char bytes[4] = { (char)length, (char)(length >> 8), (char)(length >> 16), (char)(length >> 24) };
+    return std::string(bytes, 4);
+}
+
+std::string F(const std::string &json)
+{
+    return Header((uint32_t)json.size()) + json;
+}
+
+std::string Begin(const char *job, long long size)
+{
+    return F(std::string(R"({"type":"begin","job":")") + job + R"(","size":)" + std::to_string(size) + "}");
+}
+
+/* A chunk of bytes as base64, or as Latin-1 text the way JSON.stringify writes it. */
+std::string Chunk(const char *job, int seq, const std::string &bytes, bool latin1 = false)
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; !latin1 && i < bytes.size(); i += 3) {
+        unsigned group = (unsigned char)bytes[i] << 16;
+        group |= i + 1 < bytes.size() ? (unsigned char)bytes[i + 1] << 8 : 0;
+        group |= i + 2 < bytes.size() ? (unsigned char)bytes[i + 2] : 0;
+        for (size_t k = 0; k < 4; k++)
+            text += i + k <= bytes.size() ? letters[(group >> (18 - 6 * k)) & 63] : '=';
+    }
+    for (size_t i = 0; latin1 && i < bytes.size(); i++) {
+        unsigned char c = bytes[i];
+        char escape[8];
+        snprintf(escape, sizeof(escape), "\\u%04x", c);
+        text += c < 0x20 ? escape : c == '"' ? "\\\"" : c == '\\' ? "\\\\" : "";
+        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\')
+            text += (char)c;
+        else if (c >= 0x80)
+            text += (char)(0xC0 | (c >> 6)), text += (char)(0x80 | (c & 0x3F));
+    }
+    return F(std::string(R"({"type":"chunk","job":")") + job + R"(","seq":)" + std::to_string(seq) +
+             (latin1 ? R"(,"latin1":")" : R"(,"data":")") + text + "\"}");
+}
+
+std::string End(const char *job, const std::string &bytes)
+{
+    uint32_t crc = Crc32Update(0, (const unsigned char *)bytes.data(), bytes.size());
+    return F(std::string(R"({"type":"end","job":")") + job + R"(","size":)" + std::to_string(bytes.size()) +
+             R"(,"crc32":)" + std::to_string(crc) + "}");
+}
+
+std::string Transfer(const char *job, const std::string &bytes, bool latin1 = false)
+{
+    return Begin(job, (long long)bytes.size()) + Chunk(job, 0, bytes, latin1) + End(job, bytes);
+}
+
+/* A reply in short: its type and job ("-" for none), then the ack's seq and
+   count, the error's reason or the hello's version. */
+std::string Summary(std::string reply)
+{
+    JsonObject object;
+    if (!JsonParseObject(&reply[0], reply.size(), &object))
+        return "unreadable " + reply;
+    auto text = [&](const char *key) {
+        JsonValue value = JsonFind(object, key);
+        return value.kind == JSON_ABSENT ? std::string("-") : std::string(value.text, value.length);
+    };
+    std::string summary = text("type");
+    if (summary == "hello")
+        return summary + " " + text("version");
+    summary += " " + text("job");
+    if (summary.compare(0, 3, "ack") == 0)
+        summary += " " + text("seq") + " " + text("received");
+    if (summary.compare(0, 5, "error") == 0)
+        summary += " " + text("reason");
+    return summary;
+}
+
+struct HostRun {
+    int exitCode;
+    std::vector<std::string> replies;   /* whole */
+    std::string summary;                /* one line per reply */
+};
+
+HostRun RunHost(const std::string &input)
+{
+    std::string dir = MakeScratchDir("printhost");
+    WriteBytes(dir + "\\in", input);
+    SECURITY_ATTRIBUTES inherit = { sizeof(inherit), NULL, TRUE };
+    HANDLE in = CreateFileA((dir + "\\in").c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, NULL);
+    HANDLE out = CreateFileA((dir + "\\out").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                             NULL);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process = {};
+    std::string exe = WinePath(CORV_PRINTHOST_EXE);
+    std::string line = "\"" + exe + "\" chrome-extension://caagnfbclibjiiajefnijippejangala/";
+    HostRun run = { -1, {}, "" };
+    if (CreateProcessA(exe.c_str(), &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
+        DWORD code = (DWORD)-1;
+        if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        else
+            TerminateProcess(process.hProcess, 99);
+        run.exitCode = (int)code;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(in);
+    CloseHandle(out);
+    std::string bytes = ReadBytes(dir + "\\out");
+    for (size_t at = 0; at + 4 <= bytes.size();) {
+        const unsigned char *h = (const unsigned char *)bytes.data() + at;
+        size_t length = h[0] | (h[1] << 8) | (h[2] << 16) | ((size_t)h[3] << 24);
+        run.replies.push_back(bytes.substr(at + 4, length));
+        run.summary += Summary(run.replies.back()) + "\n";
+        at += 4 + length;
+    }
+    return run;
+}
+
+/* The recorder in the viewer's place (under a path with blanks), and the
+   test's own temporary folder, which the host inherits. */
+struct Bench {
+    std::string viewer, records, temp;
+    Bench()
+    {
+        viewer = MakeScratchDir("printhost viewer") + "\\Corvala Viewer.exe";
+        CopyFileA(WinePath(CORV_VIEWER_RECORDER).c_str(), viewer.c_str(), FALSE);
+        records = MakeScratchDir("printhost-runs");
+        temp = MakeScratchDir("printhost-temp") + "\\";
+        SetEnvironmentVariableA("CORV_VIEWER_RECORD_DIR", records.c_str());
+        SetEnvironmentVariableA("TMP", temp.c_str());
+        SetEnvironmentVariableA("TEMP", temp.c_str());
+        SetViewerAppPaths(viewer, "");
+    }
+    ~Bench() { DeleteViewerAppPaths(); }
+    /* The command lines and files the viewer got, oldest first, once
+       expected runs are in (or after a while). */
+    std::vector<std::pair<std::string, std::string>> Runs(size_t expected)
+    {
+        std::vector<std::string> names;
+        for (DWORD start = GetTickCount(); GetTickCount() - start < (expected > 0 ? 10000u : 300u); Sleep(50)) {
+            names.clear();
+            WIN32_FIND_DATAA found;
+            HANDLE search = FindFirstFileA((records + "\\*.cmd").c_str(), &found);
+            for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+                names.push_back(std::string(found.cFileName, strlen(found.cFileName) - 4));
+            if (search != INVALID_HANDLE_VALUE)
+                FindClose(search);
+            if (expected > 0 && names.size() >= expected)
+                break;
+        }
+        std::sort(names.begin(), names.end());
+        std::vector<std::pair<std::string, std::string>> runs;
+        for (const std::string &name : names) {
+            runs.emplace_back(ReadBytes(records + "\\" + name + ".cmd"), ReadBytes(records + "\\" + name + ".dat"));
+            DeleteFileA((records + "\\" + name + ".cmd").c_str());
+        }
+        return runs;
+    }
+};
+
+} // namespace
+
+TEST_CASE("the host answers each message, prints only whole transfers of its own files, and leaves none behind")
+{
+    const std::string all = PatternBytes(256, 0) + [] { std::string b; for (int i = 0; i < 256; i++) b += (char)i; return b; }();
+    const std::string big = PatternBytes(3 * 1024 * 1024 + 5, 7);
+    struct Row {
+        const char *what;
+        std::string input;
+        const char *replies;
+        int exitCode;
+        std::vector<std::string> printed;   /* what the viewer got, run by run */
+        const char *detail;                 /* a text the replies carry, or "" */
+    } rows[] = {
+        { "hello, then a base64 transfer in two chunks",
+          F(R"({"type":"hello"})") + Begin("j1", 11) + F(R"({"type":"chunk","job":"j1","seq":0,"data":"aGVsbG8g"})") +
+              F(R"({"type":"chunk","job":"j1","seq":1,"data":"d29ybGQ="})") +
+              F(R"({"type":"end","job":"j1","size":11,"crc32":222957957})"),
+          "hello 1.0.5\nready j1\nack j1 0 6\nack j1 1 11\ndone j1\n", 0, { "hello world" }, "" },
+        { "every byte value as Latin-1 text, size unknown",
+          Begin("L", -1) + Chunk("L", 0, all, true) + End("L", all),
+          "ready L\nack L 0 512\ndone L\n", 0, { all }, "" },
+        { "a zero-length transfer", Begin("z", 0) + F(R"({"type":"end","job":"z","size":0,"crc32":0})"),
+          "ready z\ndone z\n", 0, { "" }, "" },
+        { "two transfers, one of 3 MB", Transfer("a", "first") + Transfer("b", big),
+          "ready a\nack a 0 5\ndone a\nready b\nack b 0 3145733\ndone b\n", 0, { "first", big }, "" },
+        { "names of files and programs in a message are never used",
+          F(R"({"type":"begin","job":"..","size":1,"file":"C:\\Windows\\notepad.exe","viewer":"C:\\Windows\\notepad.exe"})") +
+              Chunk("..", 0, "x") + End("..", "x"),
+          "ready ..\nack .. 0 1\ndone ..\n", 0, { "x" }, "" },
+        { "a job id with path characters", Transfer("..\\\\x", "x") + Transfer("C:\\\\Windows\\\\notepad.exe", "x"),
+          "error - protocol\nerror - protocol\nerror - protocol\nerror - protocol\nerror - protocol\nerror - protocol\n",
+          0, {}, "" },
+        { "a frame longer than 32 MiB, refused from its length",
+          Begin("o", 5) + Header(MAX_FRAME_LENGTH + 1) + F(R"({"type":"hello"})"), "ready o\nerror o protocol\n", 1, {},
+          "longer than 32 MiB" },
+        { "a frame of length zero", Header(0) + F(R"({"type":"hello"})"), "error - protocol\n", 1, {}, "empty" },
+        { "malformed JSON ends the transfer; the host keeps serving",
+          Begin("m", 1) + F(R"({"type":"chunk",)") + F(R"({"type":"hello"})") + Chunk("m", 0, "x"),
+          "ready m\nerror m protocol\nhello 1.0.5\nerror m protocol\n", 0, {}, "" },
+        { "an unknown type", Begin("u", 1) + F(R"({"type":"print","job":"u"})"), "ready u\nerror u protocol\n", 0, {}, "" },
+        { "a chunk out of order", Begin("s", 2) + Chunk("s", 1, "x"), "ready s\nerror s protocol\n", 0, {}, "" },
+        { "a chunk and an end without a begin", Chunk("n", 0, "x") + End("n", ""), "error n protocol\nerror n protocol\n",
+          0, {}, "" },
+        { "a begin while a transfer is open", Begin("p", 1) + Begin("q", 1), "ready p\nerror q protocol\n", 0, {}, "" },
+        { "more data than begin announced", Begin("g", 3) + Chunk("g", 0, "four"), "ready g\nerror g size\n", 0, {}, "" },
+        { "end's size differs from the data", Begin("e", -1) + Chunk("e", 0, "four") + End("e", "five!"),
+          "ready e\nack e 0 4\nerror e size\n", 0, {}, "" },
+        { "a checksum mismatch",
+          Begin("c", 5) + Chunk("c", 0, "hello") + F(R"({"type":"end","job":"c","size":5,"crc32":907060871})"),
+          "ready c\nack c 0 5\nerror c checksum\n", 0, {}, "" },
+        { "bad base64, and a code point above 255",
+          Begin("b", 9) + F(R"({"type":"chunk","job":"b","seq":0,"data":"aGV*bG8="})") + Begin("d", 9) +
+              F(R"({"type":"chunk","job":"d","seq":0,"latin1":"\u0100"})"),
+          "ready b\nerror b protocol\nready d\nerror d protocol\n", 0, {}, "" },
+        { "cancel deletes the file", Begin("k", 9) + Chunk("k", 0, "part") + F(R"({"type":"cancel","job":"k"})"),
+          "ready k\nack k 0 4\ncancelled k\n", 0, {}, "" },
+        { "the input ends during a transfer", Begin("t", 9) + Chunk("t", 0, "part"), "ready t\nack t 0 4\nerror t protocol\n",
+          1, {}, "during the transfer" },
+        { "the input ends inside a frame", Begin("i", 9) + Header(100) + "{\"type\"", "ready i\nerror i protocol\n", 1, {},
+          "inside a message" },
+    };
+    Bench bench;
+    for (const Row &row : rows) {
+        CAPTURE(row.what);
+        HostRun run = RunHost(row.input);
+        CHECK(run.summary == row.replies);
+        CHECK(run.exitCode == row.exitCode);
+        std::string replies;
+        for (const std::string &reply : run.replies) {
+            CHECK(reply.size() < 1024);
+            replies += reply;
+        }
+        CHECK(replies.find(row.detail) != std::string::npos);
+        auto runs = bench.Runs(row.printed.size());
+        REQUIRE(runs.size() == row.printed.size());
+        for (size_t i = 0; i < runs.size(); i++) {
+            CHECK(runs[i].second == row.printed[i]);
+            /* `"<viewer>" "<our temporary file>" -d`, deleted by the viewer */
+            std::string expected = "\"" + bench.viewer + "\" \"" + bench.temp + "CVT";
+            CHECK(runs[i].first.compare(0, expected.size(), expected) == 0);
+            CHECK(runs[i].first.find(".TMP\" -d\ndeleted\n") != std::string::npos);
+        }
+        CHECK(CountTempFiles("CVT") == 0);
+    }
+}
+
+TEST_CASE("with no viewer installed a whole transfer gets a viewer error and its file is deleted")
+{
+    Bench bench;
+    DeleteViewerAppPaths();
+    HostRun run = RunHost(Transfer("v", "data"));
+    CHECK(run.summary == "ready v\nack v 0 4\nerror v viewer\n");
+    REQUIRE(run.replies.size() == 3);
+    CHECK(run.replies[2].find("Corvala Viewer.exe: File not found.") != std::string::npos);
+    CHECK(bench.Runs(0).empty());
+    CHECK(CountTempFiles("CVT") == 0);
+}
