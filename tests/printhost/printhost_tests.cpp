@@ -4,7 +4,7 @@
    key; the host's temporary folder is one of the test's own, so a file left
    behind is counted exactly. */
 #include "doctest_config.h"
-#include "codec.h"
+#include "frames.h"
 #include "json_reader.h"
 #include "session.h"
 #include "testbed.h"
@@ -14,55 +14,6 @@
 using namespace testbed;
 
 namespace {
-
-std::string Header(uint32_t length)
-{
-    char bytes[4] = { (char)length, (char)(length >> 8), (char)(length >> 16), (char)(length >> 24) };
-    return std::string(bytes, 4);
-}
-
-std::string F(const std::string &json)
-{
-    return Header((uint32_t)json.size()) + json;
-}
-
-std::string Begin(const char *job, long long size)
-{
-    return F(std::string(R"({"type":"begin","job":")") + job + R"(","size":)" + std::to_string(size) + "}");
-}
-
-/* A chunk of bytes as base64, or as Latin-1 text the way JSON.stringify writes it. */
-std::string Chunk(const char *job, int seq, const std::string &bytes, bool latin1 = false)
-{
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    for (size_t i = 0; !latin1 && i < bytes.size(); i += 3) {
-        unsigned group = (unsigned char)bytes[i] << 16;
-        group |= i + 1 < bytes.size() ? (unsigned char)bytes[i + 1] << 8 : 0;
-        group |= i + 2 < bytes.size() ? (unsigned char)bytes[i + 2] : 0;
-        for (size_t k = 0; k < 4; k++)
-            text += i + k <= bytes.size() ? letters[(group >> (18 - 6 * k)) & 63] : '=';
-    }
-    for (size_t i = 0; latin1 && i < bytes.size(); i++) {
-        unsigned char c = bytes[i];
-        char escape[8];
-        snprintf(escape, sizeof(escape), "\\u%04x", c);
-        text += c < 0x20 ? escape : c == '"' ? "\\\"" : c == '\\' ? "\\\\" : "";
-        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\')
-            text += (char)c;
-        else if (c >= 0x80)
-            text += (char)(0xC0 | (c >> 6)), text += (char)(0x80 | (c & 0x3F));
-    }
-    return F(std::string(R"({"type":"chunk","job":")") + job + R"(","seq":)" + std::to_string(seq) +
-             (latin1 ? R"(,"latin1":")" : R"(,"data":")") + text + "\"}");
-}
-
-std::string End(const char *job, const std::string &bytes)
-{
-    uint32_t crc = Crc32Update(0, (const unsigned char *)bytes.data(), bytes.size());
-    return F(std::string(R"({"type":"end","job":")") + job + R"(","size":)" + std::to_string(bytes.size()) +
-             R"(,"crc32":)" + std::to_string(crc) + "}");
-}
 
 std::string Transfer(const char *job, const std::string &bytes, bool latin1 = false)
 {
