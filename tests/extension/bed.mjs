@@ -20,6 +20,8 @@ export const RECORDER = path.join(X64, "tests", "activex", "viewer_recorder.exe"
 export const VIEWER = path.join(X64, "viewer", "Corvala Viewer.exe");
 const APP_PATHS = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Corvala Viewer.exe";
 const PREFIX = process.env.WINEPREFIX;
+if (HTTP_ROOT) /* the web application's page of the tests and the demo */
+  fs.copyFileSync(path.join(here, "print_page.html"), path.join(HTTP_ROOT, "print_page.html"));
 
 export const playwright = () => createRequire(path.join(BUILD, "node", "driver.js"))("playwright-core");
 export const winPath = (unixPath) => "Z:" + unixPath.replaceAll("/", "\\");
