@@ -35,12 +35,12 @@ CORVALA_PRINTHOST_STATS=1 node "$ROOT/tests/extension/press_print.mjs" "$OUT" be
   $((RUNS + 1)) >"$OUT.txt" 2>&1 || { echo "bench-browser: a round failed:" >&2; cat "$OUT.txt" >&2; exit 1; }
 testbed_wine reg delete "$KEY" /f
 
-times() { sed -n "s/^round \([0-9]*\): $1 \([0-9]*\) ms$/\1 \2/p" "$OUT.txt" | awk '$1 > 1 { print $2 }'; }
-print_ms=$(times "print button to viewer started" | sort -n | head -1)
-download_ms=$(times "the browser's own download" | sort -n | head -1)
+round_ms() { sed -n "s/^round \([0-9]*\): $1 \([0-9]*\) ms$/\1 \2/p" "$OUT.txt" | awk '$1 > 1 { print $2 }'; }
+print_ms=$(round_ms "print button to viewer started" | sort -n | head -1)
+download_ms=$(round_ms "the browser's own download" | sort -n | head -1)
 echo "$SIZE_MB MB over loopback in headless Chromium (ms, best of $RUNS after a warm-up; every round in brackets)"
-printf '%-10s %6d   [%s]\n' print "$print_ms" "$(times "print button to viewer started" | tr '\n' ' ')"
-printf '%-10s %6d   [%s]\n' download "$download_ms" "$(times "the browser's own download" | tr '\n' ' ')"
+printf '%-10s %6d   [%s]\n' print "$print_ms" "$(round_ms "print button to viewer started" | tr '\n' ' ')"
+printf '%-10s %6d   [%s]\n' download "$download_ms" "$(round_ms "the browser's own download" | tr '\n' ' ')"
 echo "ratio print/download: $(awk "BEGIN { printf \"%.2f\", $print_ms / $download_ms }")"
 echo "print host peak memory per print (MB):"
 sed -n 's/^printhost peak: pagefile \([0-9]*\) bytes, working set \([0-9]*\) bytes.*/\1 \2/p' "$OUT/host-stderr.log" |

@@ -16,7 +16,7 @@
     let finished = false;
     const port = api.runtime.connect({ name: "corvala-print" });
     port.onMessage.addListener((status) => {
-      post({ ...status, type: "corvala-print-status", id });
+      post({ type: "corvala-print-status", id, ...status });
       finished = status.state === "done" || status.state === "error";
       if (finished)
         port.disconnect();
