@@ -2,19 +2,15 @@
 
 #include <string.h>
 
-#include "messages.h"
 #include "syscalls.h"
 #include "write_all.h"
 
-#define RETRY_STYLE (MB_ICONEXCLAMATION | MB_RETRYCANCEL)
 #define TEMP_PATH_CAPACITY 261
 #define TEMP_FILE_FLAGS (FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN)
 
 static const char kTempPrefix[] = "CVT";
 
-/* One attempt.  On failure the error code and the text it concerns (the
-   directory when no name could be made, else the name) are given back. */
-BOOL TempFile::TryCreate(DWORD *error, const char **subject)
+BOOL TempFile::Create(DWORD *error, const char **subject)
 {
     /* A directory too long for the buffer is not written there at all. */
     DWORD length = osCall(GetTempPathA)(TEMP_PATH_CAPACITY, directory_);
@@ -36,18 +32,6 @@ BOOL TempFile::TryCreate(DWORD *error, const char **subject)
     DeleteFileA(name_);
     named_ = false;
     return FALSE;
-}
-
-BOOL TempFile::CreateWithRetry()
-{
-    for (;;) {
-        DWORD error = 0;
-        const char *subject = "";
-        if (TryCreate(&error, &subject))
-            return TRUE;
-        if (ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, error, subject, RETRY_STYLE) != IDRETRY)
-            return FALSE;
-    }
 }
 
 BOOL TempFile::Write(const void *data, DWORD length)

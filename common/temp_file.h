@@ -1,14 +1,16 @@
-/* The temporary file a download job writes: created with a fresh name in the
-   user's temporary directory, written whole, and either closed for the
-   viewer, which deletes it, or discarded.  A file that was neither handed
-   off nor discarded is discarded when the owner goes. */
-#ifndef CORVALA_AX_TEMP_FILE_H
-#define CORVALA_AX_TEMP_FILE_H
+/* A temporary file of our own for a spool file on its way to the viewer:
+   created with a fresh name in the user's temporary directory, written
+   whole, and either closed for the viewer, which deletes it, or discarded.
+   A file that was neither handed off nor discarded is discarded when the
+   owner goes.  It shows nothing: each caller tells its user in its own way. */
+#ifndef CORVALA_TEMP_FILE_H
+#define CORVALA_TEMP_FILE_H
 
 #include <windows.h>
 
-#include "download_job.h"
 #include "handles.h"
+
+enum { TEMP_NAME_CAPACITY = 264 };
 
 class TempFile {
 public:
@@ -17,9 +19,10 @@ public:
     TempFile(const TempFile &) = delete;
     TempFile &operator=(const TempFile &) = delete;
 
-    /* Asks for a new name and opens the file, offering Retry and Cancel when
-       that fails.  FALSE when the user cancelled: nothing is left on disk. */
-    BOOL CreateWithRetry();
+    /* Asks for a new name and opens the file.  FALSE with the error code and
+       the text it concerns (the directory when no name could be made, else
+       the name); nothing is left on disk then. */
+    BOOL Create(DWORD *error, const char **subject);
     /* Appends the whole block; FALSE with the reason in GetLastError. */
     BOOL Write(const void *data, DWORD length);
     /* Closes the file and gives it up: from now on it belongs to whoever
@@ -31,8 +34,6 @@ public:
     const char *Name() const { return name_; }
 
 private:
-    BOOL TryCreate(DWORD *error, const char **subject);
-
     ScopedFile file_;
     bool named_;              /* a file of ours is on disk under name_ */
     char directory_[TEMP_NAME_CAPACITY];

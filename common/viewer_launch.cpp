@@ -1,15 +1,12 @@
 #include "viewer_launch.h"
 
+#include <stdlib.h>
 #include <string.h>
 
-#include "download_job.h"
 #include "handles.h"
-#include "messages.h"
 #include "registry.h"
 #include "syscalls.h"
 
-#define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
-#define VIEWER_PATH_CAPACITY 524
 #define VIEWER_PATH_READ 521
 
 static const char kViewerFallback[] = "Corvala Viewer.exe";
@@ -40,13 +37,12 @@ static char *ComposeCommandLine(const char *viewer, const char *file)
     return line;
 }
 
-BOOL LaunchViewer(const char *tempFileName)
+/* The process is let go at once: its outcome is the viewer's to report. */
+static BOOL StartViewerProcess(const char *viewer, const char *fileName, DWORD *error)
 {
-    char viewer[VIEWER_PATH_CAPACITY];
-    GetViewerPath(viewer, VIEWER_PATH_READ);
-    char *commandLine = ComposeCommandLine(viewer, tempFileName);
+    char *commandLine = ComposeCommandLine(viewer, fileName);
     if (commandLine == NULL) {
-        ShowSystemErrorFor(NULL, 0, ERROR_NOT_ENOUGH_MEMORY, viewer, MESSAGE_STYLE);
+        *error = ERROR_NOT_ENOUGH_MEMORY;
         return FALSE;
     }
     STARTUPINFOA startup;
@@ -54,13 +50,20 @@ BOOL LaunchViewer(const char *tempFileName)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     BOOL started = CreateProcessA(viewer, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process);
-    DWORD error = GetLastError();
+    *error = GetLastError();
     free(commandLine);
-    if (!started) {
-        ShowSystemErrorFor(NULL, 0, error, viewer, MESSAGE_STYLE);
+    if (!started)
         return FALSE;
-    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return TRUE;
+}
+
+BOOL LaunchViewer(const char *fileName, char *viewer, DWORD *error)
+{
+    GetViewerPath(viewer, VIEWER_PATH_READ);
+    if (StartViewerProcess(viewer, fileName, error))
+        return TRUE;
+    DeleteFileA(fileName);
+    return FALSE;
 }

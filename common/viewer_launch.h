@@ -1,12 +1,20 @@
-/* Starting the viewer program on a finished temporary file. */
-#ifndef CORVALA_AX_VIEWER_LAUNCH_H
-#define CORVALA_AX_VIEWER_LAUNCH_H
+/* Handing a finished spool file to the viewer program, which prints it and
+   deletes it.  The viewer is the one the App Paths key names. */
+#ifndef CORVALA_VIEWER_LAUNCH_H
+#define CORVALA_VIEWER_LAUNCH_H
 
 #include <windows.h>
 
-/* Starts the viewer with `"<viewer>" "<tempFileName>" -d` and lets it go:
-   the viewer prints the file and deletes it.  FALSE when it could not be
-   started; the user has then been told, naming the viewer's path. */
-BOOL LaunchViewer(const char *tempFileName);
+enum { VIEWER_PATH_CAPACITY = 524 };
+
+/* Fills buffer with the viewer program's path: the App Paths key's default
+   value, else "Corvala Viewer.exe". */
+void GetViewerPath(char *buffer, int capacity);
+
+/* Starts the viewer with `"<viewer>" "<fileName>" -d` on a closed file and
+   lets it go.  FALSE when it could not be started: error holds the reason,
+   viewer (VIEWER_PATH_CAPACITY bytes) the path that was tried, and the file
+   has been deleted, since nobody else will. */
+BOOL LaunchViewer(const char *fileName, char *viewer, DWORD *error);
 
 #endif

@@ -15,8 +15,8 @@ command -v "$CXX" >/dev/null 2>&1 || CXX=clang++
 
 # name: product sources (besides tests/fuzz/<name>_fuzz.cpp)
 HARNESSES="
-registrar_script: activex/registrar_script.cpp
-stream_format: activex/stream_format.cpp
+registrar_script: activex/server/registrar_script.cpp
+stream_format: activex/control/stream_format.cpp
 link_source: viewer/link_source.cpp
 printhost_session: printhost/session.cpp printhost/json_reader.cpp printhost/json_writer.cpp printhost/codec.cpp
 "
@@ -27,10 +27,10 @@ echo "$HARNESSES" | while IFS=: read -r name sources; do
   [ -z "$name" ] && continue
   if [ -n "$ONLY" ] && ! echo " $ONLY " | grep -q " $name "; then continue; fi
   exe=$BUILD/${name}_fuzz
-  srcs=""
-  for s in $sources; do srcs="$srcs $ROOT/$s"; done
+  srcs=""; incs=""
+  for s in $sources; do srcs="$srcs $ROOT/$s"; incs="$incs -I$ROOT/$(dirname "$s")"; done
   $CXX -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-       -I"$ROOT/activex" "$ROOT/tests/fuzz/${name}_fuzz.cpp" $srcs -o "$exe" || { echo "fuzz: $name does not build"; exit 1; }
+       $incs "$ROOT/tests/fuzz/${name}_fuzz.cpp" $srcs -o "$exe" || { echo "fuzz: $name does not build"; exit 1; }
   corpus=$BUILD/${name}_corpus
   mkdir -p "$corpus"
   [ -d "$ROOT/tests/fuzz/corpus/$name" ] && cp -n "$ROOT/tests/fuzz/corpus/$name"/* "$corpus"/ 2>/dev/null

@@ -266,8 +266,10 @@ void DownloadCallback::HandOff()
         ShowSystemError(NULL, IDS_WRITE_DISK_ERROR, error, MESSAGE_STYLE);
         return;
     }
-    if (!LaunchViewer(file_.Name()))
-        DeleteFileA(file_.Name());
+    char viewer[VIEWER_PATH_CAPACITY];
+    DWORD error = 0;
+    if (!LaunchViewer(file_.Name(), viewer, &error))
+        ShowSystemErrorFor(NULL, 0, error, viewer, MESSAGE_STYLE);
 }
 
 /* --- IUnknown -------------------------------------------------------------- */

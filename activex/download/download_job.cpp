@@ -8,6 +8,7 @@
 #include "url_check.h"
 
 #define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
+#define RETRY_STYLE (MB_ICONEXCLAMATION | MB_RETRYCANCEL)
 
 /* The page asked for something other than http or https. */
 static void ReportRefusedAddress(BSTR url)
@@ -15,6 +16,18 @@ static void ReportRefusedAddress(BSTR url)
     char *text = AnsiCopy(url);
     ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, ERROR_ACCESS_DENIED, text != NULL ? text : "", MESSAGE_STYLE);
     free(text);
+}
+
+BOOL CreateTempFileWithRetry(TempFile &file)
+{
+    for (;;) {
+        DWORD error = 0;
+        const char *subject = "";
+        if (file.Create(&error, &subject))
+            return TRUE;
+        if (ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, error, subject, RETRY_STYLE) != IDRETRY)
+            return FALSE;
+    }
 }
 
 HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName)
@@ -30,7 +43,7 @@ HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName)
     if (callback == NULL)
         return E_OUTOFMEMORY;
     HRESULT hr = S_FALSE;
-    if (callback->File().CreateWithRetry()) {
+    if (CreateTempFileWithRetry(callback->File())) {
         lstrcpynA(tempFileName, callback->File().Name(), TEMP_NAME_CAPACITY);
         hr = callback->StartDownload(container);
         if (hr == MK_S_ASYNCHRONOUS)

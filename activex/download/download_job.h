@@ -11,7 +11,8 @@
 #include <windows.h>
 #include <ole2.h>
 
-enum { TEMP_NAME_CAPACITY = 264 };
+#include "temp_file.h"
+#include "viewer_launch.h"
 
 /* Starts a job for url (may be NULL).  container is the control's client
    site (may be NULL), asked for a bind host; it is not kept.  The temporary
@@ -23,8 +24,9 @@ enum { TEMP_NAME_CAPACITY = 264 };
    user cancelled), or the failure that kept the transfer from starting. */
 HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName);
 
-/* Fills buffer with the viewer program's path. */
-void GetViewerPath(char *buffer, int capacity);
+/* Creates the job's temporary file, offering Retry and Cancel while it
+   cannot be made.  FALSE when the user cancelled: nothing is left on disk. */
+BOOL CreateTempFileWithRetry(TempFile &file);
 
 /* Jobs of this process that have not reached their outcome yet. */
 LONG DownloadJobsRunning(void);

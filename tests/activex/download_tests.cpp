@@ -338,7 +338,7 @@ TEST_CASE("a temporary directory too long for the buffer: the file is made in th
 {
     SysCallOverride path("GetTempPathA", AsProc(TooLongTempPath));
     TempFile file;
-    REQUIRE(file.CreateWithRetry());
+    REQUIRE(CreateTempFileWithRetry(file));
     CHECK(std::string(file.Name()).rfind(".\\CVT", 0) == 0);
     file.Discard();
     CHECK_FALSE(FileExists(file.Name()));
