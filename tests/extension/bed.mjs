@@ -139,21 +139,14 @@ export async function openPage(page, query) {
 
 /* Asks the page to print `url` and gives back its statuses once it ended. */
 export async function pagePrint(page, url, ms = 60000) {
-  return page.evaluate(([url, ms]) => new Promise((resolve) => {
+  const id = await page.evaluate((url) => {
     const id = `t${Math.random()}`;
-    const seen = [];
-    const timer = setTimeout(() => resolve(seen), ms);
-    window.addEventListener("message", (event) => {
-      if (event.data?.type !== "corvala-print-status" || event.data.id !== id)
-        return;
-      seen.push(event.data);
-      if (event.data.state === "done" || event.data.state === "error") {
-        clearTimeout(timer);
-        resolve(seen);
-      }
-    });
     window.postMessage({ type: "corvala-print", id, url }, location.origin);
-  }), [url, ms]);
+    return id;
+  }, url);
+  await page.waitForFunction((id) => window.statuses.some((s) => s.id === id && /done|error/.test(s.state)), id,
+    { timeout: ms });
+  return page.evaluate((id) => window.statuses.filter((s) => s.id === id), id);
 }
 
 /* The sandbox printer's documents, oldest first. */
