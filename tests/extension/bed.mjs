@@ -86,13 +86,14 @@ export function viewerRuns(records) {
   });
 }
 
-/* The host's temporary files ("CVT" names in the user's temporary folder). */
+/* The host's temporary files ("CVT" names in the user's temporary folder,
+   which Wine keeps in C:\users\<user>\Temp or AppData\Local\Temp). */
 export function hostTempFiles() {
   const users = path.join(PREFIX, "drive_c", "users");
-  return fs.readdirSync(users).flatMap((user) => {
-    const temp = path.join(users, user, "AppData", "Local", "Temp");
+  return fs.readdirSync(users).flatMap((user) => [["Temp"], ["AppData", "Local", "Temp"]].flatMap((below) => {
+    const temp = path.join(users, user, ...below);
     return fs.existsSync(temp) ? fs.readdirSync(temp).filter((name) => /^CVT/i.test(name)) : [];
-  });
+  }));
 }
 
 /* Waits until `probe()` gives something truthy, or `ms` pass. */
