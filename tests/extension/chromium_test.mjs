@@ -89,6 +89,19 @@ test("addresses that may not be printed are refused and print nothing", async (t
   assert.equal(await bed.httpText("/stats/spool/refused.cvep"), "0", "no request left the page's origin");
 });
 
+test("a viewer that cannot be started is the page's error, and the host's file is gone", async () => {
+  bed.setViewer(path.join(work, "no such folder", "Corvala Viewer.exe"));
+  try {
+    await bed.openPage(browser.page, { file: "refused.cvep" });
+    const statuses = await bed.pagePrint(browser.page, "/spool/refused.cvep");
+    assert.deepEqual(statuses.map((s) => s.state), ["started", "progress", "error"]);
+    assert.match(statuses.at(-1).message, /Corvala Viewer\.exe/);
+    assert.deepEqual(bed.hostTempFiles(), []);
+  } finally {
+    bed.setViewer(bed.RECORDER);
+  }
+});
+
 test("a 50 MB spool file arrives byte for byte", async () => {
   const { page } = browser;
   const big = randomBytes(50 << 20);
