@@ -19,3 +19,6 @@ for arch in $ARCHES; do
     { cat "$BUILD/cmake-$arch.log"; exit 1; }
   cmake --build "$BUILD/$arch" -j "$JOBS"
 done
+# The browser extension, unpacked for Chromium and Firefox and packed for
+# publishing, in $BUILD/extension.
+python3 "$ROOT/scripts/build-extension.py" "$ROOT/extension" "$BUILD/extension"

@@ -11,13 +11,18 @@
 #     "PrintFile" = the sample on the loopback server and activates the
 #     control in run mode; the control downloads it and starts the viewer,
 #     whose print dialog is answered from outside.
+#   scripts/demo.sh browser [sample]  the browser's road: headless Chromium
+#     with the extension opens a page of the loopback server (which sets a
+#     session cookie; the spool file answers only with it) and presses its
+#     print button; the extension hands the file to the print host under
+#     Wine, which starts the viewer, whose print dialog is answered.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export CORV_BUILD_DIR=${CORV_BUILD_DIR:-$ROOT/build}
 export CORV_RUN_DIR=${CORV_RUN_DIR:-$CORV_BUILD_DIR/demo}
 export CORV_DISPLAY_NUM=${CORV_DISPLAY_NUM:-78}
 ROAD=viewer
-if [ "${1:-}" = control ]; then ROAD=control; shift; fi
+case ${1:-} in control|browser) ROAD=$1; shift ;; esac
 SAMPLE=${1:-$ROOT/samples/inventory-status.txt}
 
 say() { printf 'demo: %s\n' "$*"; }
@@ -54,31 +59,65 @@ viewer_road() {
   [ "$rc" -eq 0 ] || { say "the viewer ended with exit code $rc"; exit 1; }
 }
 
+# A program of our own answers the viewer's print dialog from outside, until
+# stop_answerer; show_answers says what it answered.
+start_answerer() {
+  rm -f "$CORV_RUN_DIR/demo-answered"
+  wine "$CORV_BUILD_DIR/x86_64/tests/installer/answer-dialogs.exe" print \
+    "$(winepath -w "$CORV_RUN_DIR/demo-answered")" 120000 </dev/null >"$CORV_RUN_DIR/demo-answers.log" 2>&1 &
+  answerer=$!
+}
+stop_answerer() { touch "$CORV_RUN_DIR/demo-answered"; wait "$answerer" || true; }
+show_answers() {
+  tr -d '\r' <"$CORV_RUN_DIR/demo-answers.log" | sed 's/^print$/the print dialog, with OK/' |
+    sed 's/^/demo: answered from outside the viewer: /'
+}
+
 # A container of a web page's kind hosts the control; the print dialog of
 # the viewer it starts is answered by a program of its own.
 control_road() {
   host="$CORV_BUILD_DIR/x86_64/tests/activex/control-demo-host.exe"
-  answer="$CORV_BUILD_DIR/x86_64/tests/installer/answer-dialogs.exe"
   control_win=$(winepath -w "$CORV_BUILD_DIR/x86_64/activex/CorvalaActiveX.dll" 2>/dev/null)
   cp "$SAMPLE" "$CORV_HTTP_ROOT/"
   url="http://127.0.0.1:$CORV_HTTP_PORT/files/$(basename "$SAMPLE")"
   say "the loopback server offers $(basename "$SAMPLE") ($(wc -c <"$SAMPLE") bytes) at $url"
   say "a container registers $control_win, loads \"PrintFile\" = $url"
   say "  into the control and activates it in place in run mode:"
-  rm -f "$CORV_RUN_DIR/demo-answered"
-  wine "$answer" print "$(winepath -w "$CORV_RUN_DIR/demo-answered")" 120000 </dev/null \
-    >"$CORV_RUN_DIR/demo-answers.log" 2>&1 &
-  answerer=$!
+  start_answerer
   set +e
   wine "$host" "$control_win" "$url" </dev/null >"$CORV_RUN_DIR/demo-host.log" 2>&1
   rc=$?
   set -e
-  touch "$CORV_RUN_DIR/demo-answered"
-  wait "$answerer" || true
+  stop_answerer
   tr -d '\r' <"$CORV_RUN_DIR/demo-host.log" | sed 's/^/demo:   /'
-  tr -d '\r' <"$CORV_RUN_DIR/demo-answers.log" | sed 's/^print$/the print dialog, with OK/' |
-    sed 's/^/demo: answered from outside the viewer: /'
+  show_answers
   [ "$rc" -eq 0 ] || { say "the container ended with exit code $rc"; exit 1; }
+}
+
+# A web page's print button, the extension and the print host.
+browser_road() {
+  name=$(basename "$SAMPLE")
+  cp "$SAMPLE" "$CORV_HTTP_ROOT/"
+  cp "$ROOT/tests/extension/print_page.html" "$CORV_HTTP_ROOT/"
+  say "the loopback server offers http://127.0.0.1:$CORV_HTTP_PORT/page/print_page.html?file=$name,"
+  say "  which sets a session cookie; /spool/$name answers only to that cookie"
+  say "headless Chromium loads $CORV_BUILD_DIR/extension/chromium, the print host is"
+  say "  $CORV_BUILD_DIR/x86_64/printhost/Corvala Print Host.exe under Wine; the page's button is pressed:"
+  start_answerer
+  rm -rf "$CORV_RUN_DIR/browser"
+  set +e
+  node "$ROOT/tests/extension/press_print.mjs" "$CORV_RUN_DIR/browser" "$name" >"$CORV_RUN_DIR/demo-browser.log" 2>&1
+  rc=$?
+  set -e
+  # "done" means the viewer started: its dialog comes after that.
+  for _ in $(seq 1 300); do
+    [ "$(ls "$CORV_SPOOL_DIR" | grep -c '^job-' || true)" -gt "$before" ] && break
+    sleep 0.1
+  done
+  stop_answerer
+  sed 's/^/demo:   /' "$CORV_RUN_DIR/demo-browser.log"
+  show_answers
+  [ "$rc" -eq 0 ] || { say "the browser's road failed"; exit 1; }
 }
 
 before=$(ls "$CORV_SPOOL_DIR" | grep -c '^job-' || true)

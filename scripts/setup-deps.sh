@@ -1,14 +1,31 @@
 #!/bin/sh
 # Installs what building and testing need on Debian 12 (run as root).
 set -eu
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
 PACKAGES="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
-  xvfb x11-utils xdotool doctest-dev python3 procps clang libclang-rt-14-dev wixl msitools curl"
+  xvfb x11-utils xdotool doctest-dev python3 procps clang libclang-rt-14-dev wixl msitools curl
+  chromium firefox-esr zip"
 missing=""
 for p in $PACKAGES; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
 done
+# Node and npm drive the browsers in the extension's tests; any installed
+# node of 18 or later will do, otherwise Debian's.
+command -v node >/dev/null 2>&1 || missing="$missing nodejs"
+command -v npm >/dev/null 2>&1 || missing="$missing npm"
 if [ -n "$missing" ]; then
   echo "installing:$missing"
   apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+fi
+# playwright-core (one package, no browser of its own) lives outside the
+# source tree, in the build folder's node folder; the version is pinned.
+PLAYWRIGHT_VERSION=1.65.2
+NODE_DIR=${CORV_BUILD_DIR:-$ROOT/build}/node
+if [ "$(cat "$NODE_DIR/node_modules/playwright-core/package.json" 2>/dev/null |
+      sed -n 's/^ *"version": "\(.*\)",$/\1/p')" != "$PLAYWRIGHT_VERSION" ]; then
+  mkdir -p "$NODE_DIR"
+  npm install --prefix "$NODE_DIR" --no-save --no-audit --no-fund \
+    "playwright-core@$PLAYWRIGHT_VERSION" >"$NODE_DIR/npm.log" 2>&1 ||
+    { cat "$NODE_DIR/npm.log"; exit 1; }
 fi

@@ -17,10 +17,18 @@
                            the file in pieces of N bytes, MS milliseconds
                            apart; length=0 leaves out the Content-Length
   /stats/<path>            how many times <path> was requested
+  /page/<name>             the file <root>/<name> as an HTML page that also sets
+                           this run's session cookie (HttpOnly, SameSite=Strict)
+  /spool/<name>?as=mime|attachment
+                           the file, only to a request carrying that cookie (403
+                           otherwise), typed application/x-corvala400-ep or sent
+                           as an attachment
+  POST /report/<key>       keeps the body; GET /report/<key> answers it (404 until then)
 Every answer forbids caching, so a test never sees another test's data.
 """
 import http.server
 import os
+import secrets
 import socketserver
 import sys
 import threading
@@ -30,6 +38,8 @@ import urllib.parse
 ROOT = sys.argv[2] if len(sys.argv) > 2 else "."
 COUNTS = {}
 LOCK = threading.Lock()
+SESSION = "corv_session=" + secrets.token_hex(16)
+REPORTS = {}
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.0"
@@ -37,9 +47,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):
         sys.stderr.write("%s\n" % (fmt % args))
 
-    def send_body(self, code, body, length=None, ctype="application/octet-stream"):
+    def send_body(self, code, body, length=None, ctype="application/octet-stream", headers=()):
         self.send_response(code)
         self.send_header("Content-Type", ctype)
+        for header in headers:
+            self.send_header(*header)
         self.send_header("Content-Length", str(len(body) if length is None else length))
         self.send_header("Cache-Control", "no-store, no-cache")
         self.send_header("Connection", "close")
@@ -78,11 +90,41 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.serve_chunked(path[len("/chunked/"):], query.get("length", ["1"])[0])
         if path.startswith("/slow/"):
             return self.serve_slowly(path[len("/slow/"):], query)
+        if path.startswith("/page/"):
+            page = self.read_file(path[len("/page/"):]) or b"no such page"
+            cookie = ("Set-Cookie", SESSION + "; Path=/; HttpOnly; SameSite=Strict")
+            return self.send_body(200, page, ctype="text/html", headers=[cookie])
+        if path.startswith("/spool/"):
+            return self.serve_spool(path[len("/spool/"):], query.get("as", [""])[0])
+        if path.startswith("/report/"):
+            with LOCK:
+                report = REPORTS.get(path)
+            if report is None:
+                return self.send_body(404, b"no report yet", ctype="text/plain")
+            return self.send_body(200, report, ctype="application/json")
         if path.startswith("/status/"):
             code = int(path[len("/status/"):])
             page = b"<html><body><h1>%d</h1>error page</body></html>" % code
             return self.send_body(code, page, ctype="text/html")
         return self.send_body(404, b"<html>not found</html>", ctype="text/html")
+
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        with LOCK:
+            REPORTS[urllib.parse.urlsplit(self.path).path] = body
+        self.send_body(204, b"")
+
+    def serve_spool(self, name, kind):
+        cookies = [c.strip() for c in self.headers.get("Cookie", "").split(";")]
+        if SESSION not in cookies:
+            return self.send_body(403, b"<html>no session</html>", ctype="text/html")
+        data = self.read_file(name)
+        if data is None:
+            return self.send_body(404, b"<html>no such file</html>", ctype="text/html")
+        if kind == "attachment":
+            disposition = ("Content-Disposition", "attachment; filename=%s" % os.path.basename(name))
+            return self.send_body(200, data, headers=[disposition])
+        return self.send_body(200, data, ctype="application/x-corvala400-ep" if kind == "mime" else "text/plain")
 
     def send_redirect(self, location):
         self.send_response(302)
