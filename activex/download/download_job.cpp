@@ -42,6 +42,10 @@ HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName)
     DownloadCallback *callback = DownloadCallback::Create(url);
     if (callback == NULL)
         return E_OUTOFMEMORY;
+    /* The Retry box pumps messages: the container may let go of its site
+       meanwhile, but the job still asks it for a bind host afterwards. */
+    if (container != NULL)
+        container->AddRef();
     HRESULT hr = S_FALSE;
     if (CreateTempFileWithRetry(callback->File())) {
         lstrcpynA(tempFileName, callback->File().Name(), TEMP_NAME_CAPACITY);
@@ -49,6 +53,8 @@ HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName)
         if (hr == MK_S_ASYNCHRONOUS)
             hr = S_OK;
     }
+    if (container != NULL)
+        container->Release();
     callback->Release();
     return hr;
 }

@@ -6,7 +6,10 @@
 #include "control_hooks.h"
 #include "object_testing.h"
 #include "testbed.h"
+#include "dialogs.h"
+#include "download_job.h"
 #include "faults.h"
+#include "module.h"
 
 #include "CorvalaActiveX_h.h"
 
@@ -507,4 +510,75 @@ TEST_CASE("quick activation, no property pages, and the system's frame when the 
     CHECK(site.trace == "ShowPropertyFrame");
     CHECK(g_frames == "1 0 1024");
     control.object->Close(OLECLOSE_NOSAVE);
+}
+
+namespace {
+
+/* The page lets go of the control while the box is up, as a page that
+   navigates away does. */
+IOleObject *g_releaseInBox = nullptr;
+int g_nameFailures = 0;
+
+int WINAPI ReleasingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+{
+    if (g_releaseInBox != nullptr)
+        g_releaseInBox->Release();
+    g_releaseInBox = nullptr;
+    return MessageBoxA(owner, text, caption, style);
+}
+
+UINT WINAPI FailingTempName(LPCSTR dir, LPCSTR prefix, UINT unique, LPSTR name)
+{
+    if (g_nameFailures-- > 0) {
+        SetLastError(ERROR_DIRECTORY);
+        return 0;
+    }
+    return GetTempFileNameA(dir, prefix, unique, name);
+}
+
+} // namespace
+
+TEST_CASE("the container releases the control inside each message box DoVerb can show")
+{
+    using namespace testbed;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const struct {
+        const wchar_t *url;
+        int nameFailures;
+        std::vector<DialogStep> answers;   /* Retry: the job runs on and fails on its own */
+    } rows[] = {
+        { L"file:///C:/windows/win.ini", 0, { Box(IDOK) } },
+        { L"http://127.0.0.1:1/x.prn", 1, { Box(IDCANCEL) } },
+        { L"http://127.0.0.1:1/x.prn", 1, { Box(IDRETRY), Box(IDOK) } },
+    };
+    SysCallOverride box("MessageBoxA", AsProc(ReleasingMessageBox));
+    SysCallOverride names("GetTempFileNameA", AsProc(FailingTempName));
+    SetJobStarter(NULL);
+    LONG locksBefore = ModuleLockCount();
+    for (const auto &row : rows) {
+        CAPTURE(row.answers.size());
+        ScriptedSite site;
+        ICorvalaAX *control = nullptr;
+        REQUIRE(CreateCorvalaAX(nullptr, IID_ICorvalaAX, (void **)&control) == S_OK);
+        BSTR url = SysAllocString(row.url);
+        control->put_PrintFile(url);
+        SysFreeString(url);
+        REQUIRE(control->QueryInterface(IID_IOleObject, (void **)&g_releaseInBox) == S_OK);
+        control->Release();
+        g_nameFailures = row.nameFailures;
+        IOleObject *object = g_releaseInBox;
+        object->SetClientSite(&site);
+        DialogAnswerer answerer(row.answers);
+        CHECK(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, NULL, &site.position) == S_OK);
+        CHECK(g_releaseInBox == nullptr);
+        CHECK(site.trace == "CanWindowlessActivate OnInPlaceActivateEx(1) ShowObject InvalidateRect");
+        for (DWORD start = GetTickCount(); DownloadJobsRunning() > 0 && GetTickCount() - start < 10000;) {
+            MSG msg;
+            while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            Sleep(10);
+        }
+        CHECK(answerer.ScriptDone());
+        CHECK(ModuleLockCount() == locksBefore);
+    }
 }
