@@ -401,6 +401,49 @@ TEST_CASE("a temporary name that cannot be made offers Retry and Cancel before a
     }
 }
 
+namespace {
+
+/* Only three names to choose from: CVT1.tmp, CVT2.tmp and CVT3.tmp. */
+UINT WINAPI ThreeTempNames(LPCSTR dir, LPCSTR prefix, UINT unique, LPSTR name)
+{
+    return GetTempFileNameA(dir, prefix, 1 + unique % 3, name);
+}
+
+} // namespace
+
+TEST_CASE("names other programs hold are passed over and their files untouched; with none left the job asks")
+{
+    PublishFile("taken.prn", "our data");
+    std::wstring url = Wide(HttpBase() + "/files/taken.prn");
+    RecordingViewer viewer;
+    SysCallOverride names("GetTempFileNameA", AsProc(ThreeTempNames));
+    struct Row {
+        int taken;
+        std::string message;
+    } rows[] = {
+        { 2, "" },
+        { 3, OpenFileError(TempDirectory(), "File exists.") },
+    };
+    for (const Row &row : rows) {
+        CAPTURE(row.taken);
+        std::vector<std::string> others;
+        for (int i = 1; i <= row.taken; i++) {
+            others.push_back(TempDirectory() + "CVT" + std::to_string(i) + ".tmp");
+            WriteBytes(others.back(), "somebody else's");
+        }
+        JobResult job = RunJob(url.c_str(), NULL, row.message.empty() ? std::vector<DialogStep>{} : std::vector<DialogStep>{ Box(IDCANCEL) });
+        CHECK(job.messages == row.message);
+        for (const std::string &other : others) {
+            CHECK(ReadBytes(other) == "somebody else's");
+            DeleteFileA(other.c_str());
+        }
+    }
+    std::vector<ViewerRun> runs = viewer.Runs(1);
+    REQUIRE(runs.size() == 1);
+    CHECK(runs[0].commandLine == viewer.CommandLineFor(TempDirectory() + "CVT3.tmp"));
+    CHECK(runs[0].data == "our data");
+}
+
 TEST_CASE("a viewer that cannot be started is named in the message, and the file is not left behind")
 {
     PublishFile("noviewer.prn", "data for nobody");
