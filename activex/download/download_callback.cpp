@@ -14,6 +14,7 @@
 #define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
 #define DOWNLOAD_BIND_FLAGS \
     (BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE)
+#define MAX_REDIRECTS 10
 #define STATUS_TEXT_CAPACITY 128
 #define NUMBER_TEXT_CAPACITY 32
 
@@ -40,7 +41,7 @@ static void ReleaseAndClear(T **pointer)
 
 DownloadCallback::DownloadCallback()
     : refCount_(1), running_(true), stopping_(false), url_(NULL), urlText_(NULL), moniker_(NULL),
-      bindCtx_(NULL), binding_(NULL), stream_(NULL), totalRead_(0)
+      bindCtx_(NULL), binding_(NULL), stream_(NULL), totalRead_(0), redirects_(0)
 {
     ModuleLock();
     InterlockedIncrement(&g_jobsRunning);
@@ -322,9 +323,17 @@ STDMETHODIMP DownloadCallback::OnLowResource(DWORD reserved)
     return E_NOTIMPL;
 }
 
+/* The URL monikers follow redirects without end: a server that sends the
+   job round in circles is given up after MAX_REDIRECTS, as the viewer
+   does.  Progress of any other kind is no sign that data is coming: only
+   data keeps the stall watch quiet. */
 STDMETHODIMP DownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText)
 {
-    watch_.Touch();
+    if (statusCode == BINDSTATUS_REDIRECTING && running_ && ++redirects_ > MAX_REDIRECTS) {
+        AddRef();
+        FailWithError(HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED));
+        Release();
+    }
     return E_NOTIMPL;
 }
 

@@ -77,6 +77,7 @@ private:
     IBinding *binding_;
     IStream *stream_;
     ULONGLONG totalRead_;
+    int redirects_;           /* redirects followed so far */
     TempFile file_;
     StallWatch watch_;
     BYTE block_[READ_BLOCK_SIZE];

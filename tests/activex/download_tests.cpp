@@ -210,6 +210,7 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         { "slow pieces, the last notification without bytes", 40000, "/slow/", "?chunk=5000&delay=60", true },
         { "no Content-Length", 20000, "/slow/", "?chunk=4000&delay=40&length=0", false },
         { "chunks beside a stale Content-Length", 30000, "/chunked/", "?length=100000", true },
+        { "ten redirects", 3000, "/redirect/10/", "", false },
     };
     RecordingViewer viewer;
     int tempsBefore = CountTempFiles("CVT");
@@ -251,6 +252,8 @@ TEST_CASE("a failed download is reported with the address and the reason, and no
         { "http://127.0.0.1:1/files/broken.prn", "FILE ERR 800c0008" },
         { HttpBase() + "/stall/broken.prn?after=10000", "Timeout." },
         { "http://", "FILE ERR 800c0004" },
+        { HttpBase() + "/redirect/11/broken.prn", "FILE ERR 2f7c" },
+        { HttpBase() + "/loop", "FILE ERR 2f7c" },
     };
     RecordingViewer viewer;
     int tempsBefore = CountTempFiles("CVT");
