@@ -18,6 +18,7 @@ HARNESSES="
 registrar_script: activex/server/registrar_script.cpp
 stream_format: activex/control/stream_format.cpp
 link_source: viewer/link_source.cpp
+url_check: activex/download/url_check.cpp
 "
 
 mkdir -p "$BUILD"

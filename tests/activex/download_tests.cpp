@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "module.h"
 #include "testbed.h"
+#include "url_check.h"
 
 #include <algorithm>
 #include <map>
@@ -298,6 +299,36 @@ TEST_CASE("an address other than http or https starts nothing")
         CHECK(std::string(temp) == "untouched");
     }
     CHECK(CountTempFiles("CVT") == tempsBefore);
+}
+
+TEST_CASE("an address outside ASCII is sent percent-encoded as UTF-8, never as a look-alike; such a host is refused")
+{
+    const struct {
+        const wchar_t *url;
+        const wchar_t *sent;   /* NULL: refused */
+    } rows[] = {
+        { L"http://h/files/\u015Cpool.cv?q=\u00E9#\u20AC", L"http://h/files/%C5%9Cpool.cv?q=%C3%A9#%E2%82%AC" },
+        { L"HTTPS://u:p@h:81/a b\U0001F600", L"HTTPS://u:p@h:81/a b%F0%9F%98%80" },
+        { L"http://h\u00E9st/x", NULL },
+        { L"http://u\u00E9@h/x", NULL },
+        { L"http://h/x\xD800y", NULL },
+        { L"http://h/x\xDC00", NULL },
+        { L"ftp://h/\u00E9", NULL },
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.sent != NULL);
+        wchar_t sent[64] = L"";
+        int needed = EncodeFetchableUrl(row.url, sent, 64);
+        CHECK(needed == (row.sent != NULL ? (int)wcslen(row.sent) + 1 : 0));
+        CHECK((row.sent == NULL || std::wstring(sent) == row.sent));
+    }
+    /* The server is asked for the encoded name, never for the look-alike. */
+    PublishFile("Spool.prn", "the look-alike");
+    std::string sent = HttpBase() + "/files/%C5%9Cpool.prn";
+    JobResult job = RunJob((Wide(HttpBase()) + L"/files/\u015Cpool.prn").c_str(), NULL, { Box(IDOK) });
+    CHECK(job.messages == OpenFileError(sent, "404 Not Found"));
+    CHECK(HttpRequestCount("/files/%C5%9Cpool.prn") == 1);
+    CHECK(HttpRequestCount("/files/Spool.prn") == 0);
 }
 
 namespace {
