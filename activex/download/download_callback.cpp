@@ -26,9 +26,48 @@
 
 static LONG g_jobsRunning;
 
+/* Jobs that have not reached their outcome, whose files nobody else would
+   delete if the library went away now.  Apartments of several threads may
+   share the list. */
+static SRWLOCK g_unfinishedLock = SRWLOCK_INIT;
+static DownloadCallback *g_unfinished;
+
 LONG DownloadJobsRunning(void)
 {
     return InterlockedCompareExchange(&g_jobsRunning, 0, 0);
+}
+
+void DownloadCallback::Enlist()
+{
+    AcquireSRWLockExclusive(&g_unfinishedLock);
+    nextUnfinished_ = g_unfinished;
+    g_unfinished = this;
+    ReleaseSRWLockExclusive(&g_unfinishedLock);
+}
+
+void DownloadCallback::Delist()
+{
+    AcquireSRWLockExclusive(&g_unfinishedLock);
+    for (DownloadCallback **link = &g_unfinished; *link != NULL; link = &(*link)->nextUnfinished_) {
+        if (*link == this) {
+            *link = nextUnfinished_;
+            break;
+        }
+    }
+    ReleaseSRWLockExclusive(&g_unfinishedLock);
+}
+
+/* Closing and deleting a file are plain kernel calls, safe while the
+   process ends.  Then the other threads are gone, and one of them may have
+   died holding the lock: it is not taken. */
+void DiscardUnfinishedJobFiles(BOOL processEnding)
+{
+    if (!processEnding)
+        AcquireSRWLockExclusive(&g_unfinishedLock);
+    for (DownloadCallback *job = g_unfinished; job != NULL; job = job->nextUnfinished_)
+        job->file_.Discard();
+    if (!processEnding)
+        ReleaseSRWLockExclusive(&g_unfinishedLock);
 }
 
 template <typename T>
@@ -41,10 +80,12 @@ static void ReleaseAndClear(T **pointer)
 
 DownloadCallback::DownloadCallback()
     : refCount_(1), running_(true), stopping_(false), url_(NULL), urlText_(NULL), moniker_(NULL),
-      bindCtx_(NULL), binding_(NULL), stream_(NULL), totalRead_(0), redirects_(0)
+      bindCtx_(NULL), binding_(NULL), stream_(NULL), totalRead_(0), redirects_(0),
+      nextUnfinished_(NULL)
 {
     ModuleLock();
     InterlockedIncrement(&g_jobsRunning);
+    Enlist();
 }
 
 DownloadCallback::~DownloadCallback()
@@ -157,6 +198,7 @@ void DownloadCallback::EndJob()
         return;
     running_ = false;
     watch_.Stop();
+    Delist();
     InterlockedDecrement(&g_jobsRunning);
 }
 
