@@ -30,6 +30,8 @@ using axtest::Canvas;
 struct ScriptedSite : IOleClientSite, IOleInPlaceSiteWindowless, IOleControlSite, IDispatch, IAdviseSinkEx {
     SiteKind kind = Windowless;
     Ambient ambient = RunMode;
+    VARTYPE modeType = VT_BOOL;          /* the type UserMode comes in */
+    const wchar_t *modeText = nullptr;   /* for VT_BSTR */
     HRESULT canWindowless = S_OK, canInPlace = S_OK, uiActivate = S_OK, propertyFrame = S_OK;
     HWND window = NULL;
     RECT position = {10, 10, 74, 74};
@@ -119,8 +121,13 @@ struct ScriptedSite : IOleClientSite, IOleInPlaceSiteWindowless, IOleControlSite
     {
         if (id != DISPID_AMBIENT_USERMODE)
             return DISP_E_MEMBERNOTFOUND;
-        result->vt = VT_BOOL;
-        result->boolVal = ambient == RunMode ? VARIANT_TRUE : VARIANT_FALSE;
+        result->vt = modeType;
+        if (modeType == VT_I4)
+            result->lVal = ambient == RunMode;
+        else if (modeType == VT_BSTR)
+            result->bstrVal = SysAllocString(modeText);
+        else if (modeType == VT_BOOL)
+            result->boolVal = ambient == RunMode ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
 
@@ -242,6 +249,31 @@ TEST_CASE("every verb: result, job, and the site's calls in order")
         CHECK(control.Verb(row.verb, site) == row.expected);
         CHECK(g_jobs == row.jobs);
         CHECK(site.trace == row.trace);
+    }
+}
+
+TEST_CASE("UserMode in another type: read as a boolean; only an unreadable one is run mode")
+{
+    const struct {
+        VARTYPE type;
+        Ambient ambient;
+        const wchar_t *text;
+        int jobs;
+    } rows[] = {
+        { VT_I4, DesignMode, nullptr, 0 }, { VT_I4, RunMode, nullptr, 1 },   { VT_BSTR, RunMode, L"False", 0 },
+        { VT_BSTR, RunMode, L"0", 0 },     { VT_BSTR, RunMode, L"True", 1 }, { VT_BSTR, RunMode, L"maybe", 1 },
+        { VT_EMPTY, RunMode, nullptr, 1 },
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.type);
+        CAPTURE(row.jobs);
+        ScriptedSite site;
+        Control control;
+        site.modeType = row.type;
+        site.ambient = row.ambient;
+        site.modeText = row.text;
+        CHECK(control.Verb(OLEIVERB_INPLACEACTIVATE, site) == S_OK);
+        CHECK(g_jobs == row.jobs);
     }
 }
 
