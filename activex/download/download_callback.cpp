@@ -265,6 +265,16 @@ static BOOL IsChunked(IWinInetHttpInfo *info)
            lstrcmpiA(coding, "chunked") == 0;
 }
 
+/* A body in a content coding (gzip, deflate) reaches us decoded, while its
+   Content-Length counts the coded bytes: the two cannot be compared. */
+static BOOL IsContentCoded(IWinInetHttpInfo *info)
+{
+    char coding[32] = "";
+    DWORD size = sizeof(coding);
+    return SUCCEEDED(info->QueryInfo(HTTP_QUERY_CONTENT_ENCODING, coding, &size, NULL, NULL)) &&
+           coding[0] != '\0' && lstrcmpiA(coding, "identity") != 0;
+}
+
 /* A status other than 2xx, or a body shorter than announced, fails the job.
    TRUE when the answer may be handed on. */
 BOOL DownloadCallback::CheckHttpAnswer()
@@ -283,7 +293,7 @@ BOOL DownloadCallback::CheckHttpAnswer()
     if (hasStatus && !IsDataStatus(status) &&
         FAILED(info->QueryInfo(HTTP_QUERY_STATUS_TEXT, statusText, &textSize, NULL, NULL)))
         statusText[0] = '\0';
-    BOOL hasLength = !IsChunked(info) &&
+    BOOL hasLength = !IsChunked(info) && !IsContentCoded(info) &&
                      SUCCEEDED(info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, NULL, NULL));
     info->Release();
 

@@ -212,6 +212,7 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         { "no Content-Length", 20000, "/slow/", "?chunk=4000&delay=40&length=0", false },
         { "chunks beside a stale Content-Length", 30000, "/chunked/", "?length=100000", true },
         { "ten redirects", 3000, "/redirect/10/", "", false },
+        { "gzip coded, longer than the data", 10, "/gzip/", "", true },
     };
     RecordingViewer viewer;
     int tempsBefore = CountTempFiles("CVT");
