@@ -255,7 +255,7 @@ TEST_CASE("a failed download is reported with the address and the reason, and no
         { HttpBase() + "/stall/broken.prn?after=10000", "Timeout." },
         { "http://", "FILE ERR 800c0004" },
         { HttpBase() + "/redirect/11/broken.prn", "FILE ERR 2f7c" },
-        { HttpBase() + "/loop", "FILE ERR 2f7c" },
+        { HttpBase() + "/redirect/40/broken.prn", "FILE ERR 2f7c" },
     };
     RecordingViewer viewer;
     int tempsBefore = CountTempFiles("CVT");
@@ -468,15 +468,18 @@ TEST_CASE("names other programs hold are passed over and their files untouched; 
         }
         JobResult job = RunJob(url.c_str(), NULL, row.message.empty() ? std::vector<DialogStep>{} : std::vector<DialogStep>{ Box(IDCANCEL) });
         CHECK(job.messages == row.message);
+        if (row.message.empty()) {   /* the free name, once the viewer is done with it */
+            std::vector<ViewerRun> runs = viewer.Runs(1);
+            REQUIRE(runs.size() == 1);
+            CHECK(runs[0].commandLine == viewer.CommandLineFor(TempDirectory() + "CVT3.tmp"));
+            CHECK(runs[0].data == "our data");
+            CHECK(runs[0].deletedFile);
+        }
         for (const std::string &other : others) {
             CHECK(ReadBytes(other) == "somebody else's");
             DeleteFileA(other.c_str());
         }
     }
-    std::vector<ViewerRun> runs = viewer.Runs(1);
-    REQUIRE(runs.size() == 1);
-    CHECK(runs[0].commandLine == viewer.CommandLineFor(TempDirectory() + "CVT3.tmp"));
-    CHECK(runs[0].data == "our data");
 }
 
 TEST_CASE("a viewer that cannot be started is named in the message, and the file is not left behind")
