@@ -19,9 +19,11 @@ public:
     TempFile(const TempFile &) = delete;
     TempFile &operator=(const TempFile &) = delete;
 
-    /* Asks for a new name and opens the file.  FALSE with the error code and
-       the text it concerns (the directory when no name could be made, else
-       the name); nothing is left on disk then. */
+    /* Creates a new file under a name that nobody uses yet ("CVT", up to
+       four hex digits, ".tmp").  FALSE with the error code and the text it
+       concerns (the directory when no name could be made or every name is
+       taken, else the name); nothing is left on disk then, and no file
+       that was there before is touched. */
     BOOL Create(DWORD *error, const char **subject);
     /* Appends the whole block; FALSE with the reason in GetLastError. */
     BOOL Write(const void *data, DWORD length);

@@ -19,6 +19,7 @@ registrar_script: activex/server/registrar_script.cpp
 stream_format: activex/control/stream_format.cpp
 link_source: viewer/link_source.cpp
 printhost_session: printhost/session.cpp printhost/json_reader.cpp printhost/json_writer.cpp printhost/codec.cpp
+url_check: activex/download/url_check.cpp
 "
 
 mkdir -p "$BUILD"

@@ -218,6 +218,9 @@ private:
     bool InDesignMode();
     LCID AmbientLocale();
 
+    /* DoVerb's work, while DoVerb holds the control (ole_object.cpp). */
+    HRESULT RunVerb(LONG verb, LPCRECT position);
+
     /* The framework's in-place activation and its parts (inplace.cpp). */
     HRESULT InPlaceActivate(LONG verb);
     HRESULT NegotiateWindowKind();

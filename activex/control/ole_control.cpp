@@ -35,14 +35,16 @@ HRESULT CorvalaAXControl::GetAmbientProperty(DISPID id, VARIANT *value)
                                     &none, value, NULL, NULL);
 }
 
-/* Design mode only when the site says so plainly: a UserMode that is
-   missing or cannot be read counts as run mode, as in a host that offers
-   no ambient properties. */
+/* Design mode when the site's UserMode reads as false in whatever type it
+   comes (FALSE, 0, "False"); only a UserMode that is missing, empty or
+   cannot be read as a boolean at all counts as run mode, as in a host that
+   offers no ambient properties. */
 bool CorvalaAXControl::InDesignMode()
 {
     VARIANT mode;
     HRESULT hr = GetAmbientProperty(DISPID_AMBIENT_USERMODE, &mode);
-    bool design = SUCCEEDED(hr) && mode.vt == VT_BOOL && mode.boolVal == VARIANT_FALSE;
+    bool design = SUCCEEDED(hr) && mode.vt != VT_EMPTY &&
+                  SUCCEEDED(VariantChangeType(&mode, &mode, 0, VT_BOOL)) && mode.boolVal == VARIANT_FALSE;
     VariantClear(&mode);
     return design;
 }

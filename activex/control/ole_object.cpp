@@ -86,8 +86,20 @@ STDMETHODIMP CorvalaAXControl::SetColorScheme(LOGPALETTE *)
     return E_NOTIMPL;
 }
 
+/* A verb can show a message box or the property frame, which pump
+   messages: the container may release the control meanwhile (the page
+   navigates away).  The control holds itself for the whole verb and lets
+   go last. */
 STDMETHODIMP CorvalaAXControl::DoVerb(LONG verb, LPMSG, IOleClientSite *, LONG, HWND,
                                       LPCRECT position)
+{
+    AddRef();
+    HRESULT hr = RunVerb(verb, position);
+    Release();
+    return hr;
+}
+
+HRESULT CorvalaAXControl::RunVerb(LONG verb, LPCRECT position)
 {
     HRESULT hr;
     switch (verb) {

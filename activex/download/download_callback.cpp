@@ -14,6 +14,7 @@
 #define MESSAGE_STYLE (MB_ICONEXCLAMATION | MB_OK)
 #define DOWNLOAD_BIND_FLAGS \
     (BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE)
+#define MAX_REDIRECTS 10
 #define STATUS_TEXT_CAPACITY 128
 #define NUMBER_TEXT_CAPACITY 32
 
@@ -25,9 +26,48 @@
 
 static LONG g_jobsRunning;
 
+/* Jobs that have not reached their outcome, whose files nobody else would
+   delete if the library went away now.  Apartments of several threads may
+   share the list. */
+static SRWLOCK g_unfinishedLock = SRWLOCK_INIT;
+static DownloadCallback *g_unfinished;
+
 LONG DownloadJobsRunning(void)
 {
     return InterlockedCompareExchange(&g_jobsRunning, 0, 0);
+}
+
+void DownloadCallback::Enlist()
+{
+    AcquireSRWLockExclusive(&g_unfinishedLock);
+    nextUnfinished_ = g_unfinished;
+    g_unfinished = this;
+    ReleaseSRWLockExclusive(&g_unfinishedLock);
+}
+
+void DownloadCallback::Delist()
+{
+    AcquireSRWLockExclusive(&g_unfinishedLock);
+    for (DownloadCallback **link = &g_unfinished; *link != NULL; link = &(*link)->nextUnfinished_) {
+        if (*link == this) {
+            *link = nextUnfinished_;
+            break;
+        }
+    }
+    ReleaseSRWLockExclusive(&g_unfinishedLock);
+}
+
+/* Closing and deleting a file are plain kernel calls, safe while the
+   process ends.  Then the other threads are gone, and one of them may have
+   died holding the lock: it is not taken. */
+void DiscardUnfinishedJobFiles(BOOL processEnding)
+{
+    if (!processEnding)
+        AcquireSRWLockExclusive(&g_unfinishedLock);
+    for (DownloadCallback *job = g_unfinished; job != NULL; job = job->nextUnfinished_)
+        job->file_.Discard();
+    if (!processEnding)
+        ReleaseSRWLockExclusive(&g_unfinishedLock);
 }
 
 template <typename T>
@@ -40,10 +80,12 @@ static void ReleaseAndClear(T **pointer)
 
 DownloadCallback::DownloadCallback()
     : refCount_(1), running_(true), stopping_(false), url_(NULL), urlText_(NULL), moniker_(NULL),
-      bindCtx_(NULL), binding_(NULL), stream_(NULL), totalRead_(0)
+      bindCtx_(NULL), binding_(NULL), stream_(NULL), totalRead_(0), redirects_(0),
+      nextUnfinished_(NULL)
 {
     ModuleLock();
     InterlockedIncrement(&g_jobsRunning);
+    Enlist();
 }
 
 DownloadCallback::~DownloadCallback()
@@ -156,6 +198,7 @@ void DownloadCallback::EndJob()
         return;
     running_ = false;
     watch_.Stop();
+    Delist();
     InterlockedDecrement(&g_jobsRunning);
 }
 
@@ -222,6 +265,16 @@ static BOOL IsChunked(IWinInetHttpInfo *info)
            lstrcmpiA(coding, "chunked") == 0;
 }
 
+/* A body in a content coding (gzip, deflate) reaches us decoded, while its
+   Content-Length counts the coded bytes: the two cannot be compared. */
+static BOOL IsContentCoded(IWinInetHttpInfo *info)
+{
+    char coding[32] = "";
+    DWORD size = sizeof(coding);
+    return SUCCEEDED(info->QueryInfo(HTTP_QUERY_CONTENT_ENCODING, coding, &size, NULL, NULL)) &&
+           coding[0] != '\0' && lstrcmpiA(coding, "identity") != 0;
+}
+
 /* A status other than 2xx, or a body shorter than announced, fails the job.
    TRUE when the answer may be handed on. */
 BOOL DownloadCallback::CheckHttpAnswer()
@@ -240,7 +293,7 @@ BOOL DownloadCallback::CheckHttpAnswer()
     if (hasStatus && !IsDataStatus(status) &&
         FAILED(info->QueryInfo(HTTP_QUERY_STATUS_TEXT, statusText, &textSize, NULL, NULL)))
         statusText[0] = '\0';
-    BOOL hasLength = !IsChunked(info) &&
+    BOOL hasLength = !IsChunked(info) && !IsContentCoded(info) &&
                      SUCCEEDED(info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, lengthText, &lengthSize, NULL, NULL));
     info->Release();
 
@@ -322,9 +375,17 @@ STDMETHODIMP DownloadCallback::OnLowResource(DWORD reserved)
     return E_NOTIMPL;
 }
 
+/* The URL monikers follow redirects without end: a server that sends the
+   job round in circles is given up after MAX_REDIRECTS, as the viewer
+   does.  Progress of any other kind is no sign that data is coming: only
+   data keeps the stall watch quiet. */
 STDMETHODIMP DownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText)
 {
-    watch_.Touch();
+    if (statusCode == BINDSTATUS_REDIRECTING && running_ && ++redirects_ > MAX_REDIRECTS) {
+        AddRef();
+        FailWithError(HRESULT_FROM_WIN32(ERROR_HTTP_REDIRECT_FAILED));
+        Release();
+    }
     return E_NOTIMPL;
 }
 

@@ -66,6 +66,9 @@ private:
     void FailWithStatus(DWORD status, const char *reason);
     void FailWrite(DWORD error);
     static void OnStall(void *self);
+    void Enlist();
+    void Delist();
+    friend void DiscardUnfinishedJobFiles(BOOL processEnding);
 
     LONG refCount_;
     bool running_;            /* the job has not reached its outcome yet */
@@ -77,6 +80,8 @@ private:
     IBinding *binding_;
     IStream *stream_;
     ULONGLONG totalRead_;
+    int redirects_;           /* redirects followed so far */
+    DownloadCallback *nextUnfinished_;
     TempFile file_;
     StallWatch watch_;
     BYTE block_[READ_BLOCK_SIZE];

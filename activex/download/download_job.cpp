@@ -35,13 +35,24 @@ HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName)
     /* A control without an address has nothing to fetch and nothing to say. */
     if (url == NULL || url[0] == L'\0')
         return S_FALSE;
-    if (!IsFetchableUrl(url)) {
+    /* Fetched only as it is sent: what the page named, byte for byte. */
+    int needed = EncodeFetchableUrl(url, NULL, 0);
+    if (needed == 0) {
         ReportRefusedAddress(url);
         return S_FALSE;
     }
-    DownloadCallback *callback = DownloadCallback::Create(url);
+    BSTR address = SysAllocStringLen(NULL, (UINT)needed - 1);
+    if (address == NULL)
+        return E_OUTOFMEMORY;
+    EncodeFetchableUrl(url, address, needed);
+    DownloadCallback *callback = DownloadCallback::Create(address);
+    SysFreeString(address);
     if (callback == NULL)
         return E_OUTOFMEMORY;
+    /* The Retry box pumps messages: the container may let go of its site
+       meanwhile, but the job still asks it for a bind host afterwards. */
+    if (container != NULL)
+        container->AddRef();
     HRESULT hr = S_FALSE;
     if (CreateTempFileWithRetry(callback->File())) {
         lstrcpynA(tempFileName, callback->File().Name(), TEMP_NAME_CAPACITY);
@@ -49,6 +60,8 @@ HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName)
         if (hr == MK_S_ASYNCHRONOUS)
             hr = S_OK;
     }
+    if (container != NULL)
+        container->Release();
     callback->Release();
     return hr;
 }

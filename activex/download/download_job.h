@@ -28,6 +28,11 @@ HRESULT StartJob(BSTR url, IUnknown *container, char *tempFileName);
    cannot be made.  FALSE when the user cancelled: nothing is left on disk. */
 BOOL CreateTempFileWithRetry(TempFile &file);
 
+/* Closes and deletes the files of jobs that have not reached their
+   outcome: the library is unloaded or the process ends (processEnding),
+   and nobody else would ever delete them.  No COM calls. */
+void DiscardUnfinishedJobFiles(BOOL processEnding);
+
 /* Jobs of this process that have not reached their outcome yet. */
 LONG DownloadJobsRunning(void);
 

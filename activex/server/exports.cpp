@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include "class_factory.h"
+#include "download_job.h"
 #include "control.h"
 #include "messages.h"
 #include "module.h"
@@ -30,6 +31,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         SetControlIconModule(instance);
         break;
     case DLL_PROCESS_DETACH:
+        /* reserved is not NULL when the process ends. */
+        DiscardUnfinishedJobFiles(reserved != NULL);
         ModuleEnd();
         FreeResources();
         break;

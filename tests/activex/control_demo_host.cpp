@@ -1,6 +1,6 @@
 /* A small container that uses the control the way a web page does, for the
    end-to-end test and `scripts/demo.sh control`:
-     control-demo-host <control library> <url>
+     control-demo-host <control library> <url> [close-during-transfer]
    Registers the library, creates the control by its ProgID, gives it the
    URL as "PrintFile" through a property bag, activates it in place in run
    mode inside a window of its own, and pumps messages until the viewer the
@@ -14,6 +14,7 @@
 #include <tlhelp32.h>
 
 #include <stdio.h>
+#include <string.h>
 #include <set>
 #include <string>
 
@@ -214,9 +215,23 @@ JobOutcome PumpUntilViewerEnds(const std::set<std::string> &tempBefore)
     return outcome;
 }
 
+/* Pumps until the job's temporary file appears; its name, or "". */
+std::string PumpUntilTempFile(const std::set<std::string> &tempBefore)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000;) {
+        for (const std::string &name : TempFiles())
+            if (tempBefore.count(name) == 0)
+                return name;
+        PumpWaiting(NULL, 50);
+    }
+    return "";
+}
+
 /* Creates the registered control, loads the bag, activates it in run mode
-   and waits for the viewer; 0 when everything went as it should. */
-int HostControl(const std::wstring &url)
+   and waits for the viewer; 0 when everything went as it should.  With
+   closing, the page goes away as soon as the transfer has begun, and the
+   process ends with the job unfinished: 0 when its file was there. */
+int HostControl(const std::wstring &url, bool closing)
 {
     CLSID clsid;
     IOleObject *object = nullptr;
@@ -247,7 +262,9 @@ int HostControl(const std::wstring &url)
     printf("activated in place in run mode: 0x%08lx\n", (unsigned long)hr);
     fflush(stdout);
     JobOutcome outcome;
-    if (SUCCEEDED(hr))
+    if (SUCCEEDED(hr) && closing)
+        outcome.tempFile = PumpUntilTempFile(tempBefore);
+    else if (SUCCEEDED(hr))
         outcome = PumpUntilViewerEnds(tempBefore);
     object->Close(OLECLOSE_NOSAVE);
     object->SetClientSite(nullptr);
@@ -255,6 +272,10 @@ int HostControl(const std::wstring &url)
     DestroyWindow(window);
     if (FAILED(hr))
         return 3;
+    if (closing) {
+        printf("the browser closes during the transfer into %s\n", outcome.tempFile.c_str());
+        return outcome.tempFile.empty() ? 4 : 0;
+    }
     if (!outcome.viewerSeen) {
         printf("no viewer was started\n");
         return 4;
@@ -269,8 +290,9 @@ int HostControl(const std::wstring &url)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: control-demo-host <control library> <url>\n");
+    bool closing = argc == 4 && strcmp(argv[3], "close-during-transfer") == 0;
+    if (argc != 3 && !closing) {
+        fprintf(stderr, "usage: control-demo-host <control library> <url> [close-during-transfer]\n");
         return 2;
     }
     if (FAILED(OleInitialize(nullptr)))
@@ -281,7 +303,7 @@ int main(int argc, char **argv)
         HRESULT hr = library.IsValid() ? CallServer(library.Get(), "DllRegisterServer") : E_FAIL;
         printf("registered %s: 0x%08lx\n", argv[1], (unsigned long)hr);
         if (SUCCEEDED(hr)) {
-            rc = HostControl(Widen(argv[2]));
+            rc = HostControl(Widen(argv[2]), closing);
             CoFreeUnusedLibraries();
             CallServer(library.Get(), "DllUnregisterServer");
         }

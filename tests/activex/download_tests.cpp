@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "module.h"
 #include "testbed.h"
+#include "url_check.h"
 
 #include <algorithm>
 #include <map>
@@ -210,6 +211,8 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         { "slow pieces, the last notification without bytes", 40000, "/slow/", "?chunk=5000&delay=60", true },
         { "no Content-Length", 20000, "/slow/", "?chunk=4000&delay=40&length=0", false },
         { "chunks beside a stale Content-Length", 30000, "/chunked/", "?length=100000", true },
+        { "ten redirects", 3000, "/redirect/10/", "", false },
+        { "gzip coded, longer than the data", 10, "/gzip/", "", true },
     };
     RecordingViewer viewer;
     int tempsBefore = CountTempFiles("CVT");
@@ -251,6 +254,8 @@ TEST_CASE("a failed download is reported with the address and the reason, and no
         { "http://127.0.0.1:1/files/broken.prn", "FILE ERR 800c0008" },
         { HttpBase() + "/stall/broken.prn?after=10000", "Timeout." },
         { "http://", "FILE ERR 800c0004" },
+        { HttpBase() + "/redirect/11/broken.prn", "FILE ERR 2f7c" },
+        { HttpBase() + "/redirect/40/broken.prn", "FILE ERR 2f7c" },
     };
     RecordingViewer viewer;
     int tempsBefore = CountTempFiles("CVT");
@@ -295,6 +300,36 @@ TEST_CASE("an address other than http or https starts nothing")
         CHECK(std::string(temp) == "untouched");
     }
     CHECK(CountTempFiles("CVT") == tempsBefore);
+}
+
+TEST_CASE("an address outside ASCII is sent percent-encoded as UTF-8, never as a look-alike; such a host is refused")
+{
+    const struct {
+        const wchar_t *url;
+        const wchar_t *sent;   /* NULL: refused */
+    } rows[] = {
+        { L"http://h/files/\u015Cpool.cv?q=\u00E9#\u20AC", L"http://h/files/%C5%9Cpool.cv?q=%C3%A9#%E2%82%AC" },
+        { L"HTTPS://u:p@h:81/a b\U0001F600", L"HTTPS://u:p@h:81/a b%F0%9F%98%80" },
+        { L"http://h\u00E9st/x", NULL },
+        { L"http://u\u00E9@h/x", NULL },
+        { L"http://h/x\xD800y", NULL },
+        { L"http://h/x\xDC00", NULL },
+        { L"ftp://h/\u00E9", NULL },
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.sent != NULL);
+        wchar_t sent[64] = L"";
+        int needed = EncodeFetchableUrl(row.url, sent, 64);
+        CHECK(needed == (row.sent != NULL ? (int)wcslen(row.sent) + 1 : 0));
+        CHECK((row.sent == NULL || std::wstring(sent) == row.sent));
+    }
+    /* The server is asked for the encoded name, never for the look-alike. */
+    PublishFile("Spool.prn", "the look-alike");
+    std::string sent = HttpBase() + "/files/%C5%9Cpool.prn";
+    JobResult job = RunJob((Wide(HttpBase()) + L"/files/\u015Cpool.prn").c_str(), NULL, { Box(IDOK) });
+    CHECK(job.messages == OpenFileError(sent, "404 Not Found"));
+    CHECK(HttpRequestCount("/files/%C5%9Cpool.prn") == 1);
+    CHECK(HttpRequestCount("/files/Spool.prn") == 0);
 }
 
 namespace {
@@ -398,6 +433,52 @@ TEST_CASE("a temporary name that cannot be made offers Retry and Cancel before a
         CHECK(job.messages == message);
         CHECK(job.tempFile.empty());
         CHECK(HttpRequestCount("/files/retry.prn") == requestsBefore);
+    }
+}
+
+namespace {
+
+/* Only three names to choose from: CVT1.tmp, CVT2.tmp and CVT3.tmp. */
+UINT WINAPI ThreeTempNames(LPCSTR dir, LPCSTR prefix, UINT unique, LPSTR name)
+{
+    return GetTempFileNameA(dir, prefix, 1 + unique % 3, name);
+}
+
+} // namespace
+
+TEST_CASE("names other programs hold are passed over and their files untouched; with none left the job asks")
+{
+    PublishFile("taken.prn", "our data");
+    std::wstring url = Wide(HttpBase() + "/files/taken.prn");
+    RecordingViewer viewer;
+    SysCallOverride names("GetTempFileNameA", AsProc(ThreeTempNames));
+    struct Row {
+        int taken;
+        std::string message;
+    } rows[] = {
+        { 2, "" },
+        { 3, OpenFileError(TempDirectory(), "File exists.") },
+    };
+    for (const Row &row : rows) {
+        CAPTURE(row.taken);
+        std::vector<std::string> others;
+        for (int i = 1; i <= row.taken; i++) {
+            others.push_back(TempDirectory() + "CVT" + std::to_string(i) + ".tmp");
+            WriteBytes(others.back(), "somebody else's");
+        }
+        JobResult job = RunJob(url.c_str(), NULL, row.message.empty() ? std::vector<DialogStep>{} : std::vector<DialogStep>{ Box(IDCANCEL) });
+        CHECK(job.messages == row.message);
+        if (row.message.empty()) {   /* the free name, once the viewer is done with it */
+            std::vector<ViewerRun> runs = viewer.Runs(1);
+            REQUIRE(runs.size() == 1);
+            CHECK(runs[0].commandLine == viewer.CommandLineFor(TempDirectory() + "CVT3.tmp"));
+            CHECK(runs[0].data == "our data");
+            CHECK(runs[0].deletedFile);
+        }
+        for (const std::string &other : others) {
+            CHECK(ReadBytes(other) == "somebody else's");
+            DeleteFileA(other.c_str());
+        }
     }
 }
 

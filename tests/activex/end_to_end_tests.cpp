@@ -33,3 +33,13 @@ TEST_CASE("run-mode activation prints the page's file through the real viewer, w
     CHECK(HttpRequestCount("/files/" + name) == 1);
     DeleteViewerAppPaths();
 }
+
+TEST_CASE("the browser closes during a transfer: the unfinished job's file goes with the library")
+{
+    std::string url = PublishFile("closing.prn", PatternBytes(20000, 5));
+    int tempBefore = CountTempFiles("CVT");
+    std::string host = "\"" + WinePath(CORV_DEMO_HOST) + "\" \"" + WinePath(AX_LIBRARY_PATH) + "\" \"" +
+                       HttpBase() + "/stall/closing.prn?after=1000&for=20\" close-during-transfer";
+    CHECK(RunProcess("", host, 60000) == 0);
+    CHECK(CountTempFiles("CVT") == tempBefore);
+}

@@ -6,7 +6,10 @@
 #include "control_hooks.h"
 #include "object_testing.h"
 #include "testbed.h"
+#include "dialogs.h"
+#include "download_job.h"
 #include "faults.h"
+#include "module.h"
 
 #include "CorvalaActiveX_h.h"
 
@@ -27,6 +30,8 @@ using axtest::Canvas;
 struct ScriptedSite : IOleClientSite, IOleInPlaceSiteWindowless, IOleControlSite, IDispatch, IAdviseSinkEx {
     SiteKind kind = Windowless;
     Ambient ambient = RunMode;
+    VARTYPE modeType = VT_BOOL;          /* the type UserMode comes in */
+    const wchar_t *modeText = nullptr;   /* for VT_BSTR */
     HRESULT canWindowless = S_OK, canInPlace = S_OK, uiActivate = S_OK, propertyFrame = S_OK;
     HWND window = NULL;
     RECT position = {10, 10, 74, 74};
@@ -116,8 +121,13 @@ struct ScriptedSite : IOleClientSite, IOleInPlaceSiteWindowless, IOleControlSite
     {
         if (id != DISPID_AMBIENT_USERMODE)
             return DISP_E_MEMBERNOTFOUND;
-        result->vt = VT_BOOL;
-        result->boolVal = ambient == RunMode ? VARIANT_TRUE : VARIANT_FALSE;
+        result->vt = modeType;
+        if (modeType == VT_I4)
+            result->lVal = ambient == RunMode;
+        else if (modeType == VT_BSTR)
+            result->bstrVal = SysAllocString(modeText);
+        else if (modeType == VT_BOOL)
+            result->boolVal = ambient == RunMode ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
 
@@ -239,6 +249,31 @@ TEST_CASE("every verb: result, job, and the site's calls in order")
         CHECK(control.Verb(row.verb, site) == row.expected);
         CHECK(g_jobs == row.jobs);
         CHECK(site.trace == row.trace);
+    }
+}
+
+TEST_CASE("UserMode in another type: read as a boolean; only an unreadable one is run mode")
+{
+    const struct {
+        VARTYPE type;
+        Ambient ambient;
+        const wchar_t *text;
+        int jobs;
+    } rows[] = {
+        { VT_I4, DesignMode, nullptr, 0 }, { VT_I4, RunMode, nullptr, 1 },   { VT_BSTR, RunMode, L"False", 0 },
+        { VT_BSTR, RunMode, L"0", 0 },     { VT_BSTR, RunMode, L"True", 1 }, { VT_BSTR, RunMode, L"maybe", 1 },
+        { VT_EMPTY, RunMode, nullptr, 1 },
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.type);
+        CAPTURE(row.jobs);
+        ScriptedSite site;
+        Control control;
+        site.modeType = row.type;
+        site.ambient = row.ambient;
+        site.modeText = row.text;
+        CHECK(control.Verb(OLEIVERB_INPLACEACTIVATE, site) == S_OK);
+        CHECK(g_jobs == row.jobs);
     }
 }
 
@@ -507,4 +542,75 @@ TEST_CASE("quick activation, no property pages, and the system's frame when the 
     CHECK(site.trace == "ShowPropertyFrame");
     CHECK(g_frames == "1 0 1024");
     control.object->Close(OLECLOSE_NOSAVE);
+}
+
+namespace {
+
+/* The page lets go of the control while the box is up, as a page that
+   navigates away does. */
+IOleObject *g_releaseInBox = nullptr;
+int g_nameFailures = 0;
+
+int WINAPI ReleasingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+{
+    if (g_releaseInBox != nullptr)
+        g_releaseInBox->Release();
+    g_releaseInBox = nullptr;
+    return MessageBoxA(owner, text, caption, style);
+}
+
+UINT WINAPI FailingTempName(LPCSTR dir, LPCSTR prefix, UINT unique, LPSTR name)
+{
+    if (g_nameFailures-- > 0) {
+        SetLastError(ERROR_DIRECTORY);
+        return 0;
+    }
+    return GetTempFileNameA(dir, prefix, unique, name);
+}
+
+} // namespace
+
+TEST_CASE("the container releases the control inside each message box DoVerb can show")
+{
+    using namespace testbed;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const struct {
+        const wchar_t *url;
+        int nameFailures;
+        std::vector<DialogStep> answers;   /* Retry: the job runs on and fails on its own */
+    } rows[] = {
+        { L"file:///C:/windows/win.ini", 0, { Box(IDOK) } },
+        { L"http://127.0.0.1:1/x.prn", 1, { Box(IDCANCEL) } },
+        { L"http://127.0.0.1:1/x.prn", 1, { Box(IDRETRY), Box(IDOK) } },
+    };
+    SysCallOverride box("MessageBoxA", AsProc(ReleasingMessageBox));
+    SysCallOverride names("GetTempFileNameA", AsProc(FailingTempName));
+    SetJobStarter(NULL);
+    LONG locksBefore = ModuleLockCount();
+    for (const auto &row : rows) {
+        CAPTURE(row.answers.size());
+        ScriptedSite site;
+        ICorvalaAX *control = nullptr;
+        REQUIRE(CreateCorvalaAX(nullptr, IID_ICorvalaAX, (void **)&control) == S_OK);
+        BSTR url = SysAllocString(row.url);
+        control->put_PrintFile(url);
+        SysFreeString(url);
+        REQUIRE(control->QueryInterface(IID_IOleObject, (void **)&g_releaseInBox) == S_OK);
+        control->Release();
+        g_nameFailures = row.nameFailures;
+        IOleObject *object = g_releaseInBox;
+        object->SetClientSite(&site);
+        DialogAnswerer answerer(row.answers);
+        CHECK(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, NULL, &site.position) == S_OK);
+        CHECK(g_releaseInBox == nullptr);
+        CHECK(site.trace == "CanWindowlessActivate OnInPlaceActivateEx(1) ShowObject InvalidateRect");
+        for (DWORD start = GetTickCount(); DownloadJobsRunning() > 0 && GetTickCount() - start < 10000;) {
+            MSG msg;
+            while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            Sleep(10);
+        }
+        CHECK(answerer.ScriptDone());
+        CHECK(ModuleLockCount() == locksBefore);
+    }
 }

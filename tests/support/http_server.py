@@ -13,6 +13,8 @@
   /away?to=URL             redirects to URL, whatever its scheme
   /chunked/<name>?length=N the file in chunked coding beside a stale
                            Content-Length of N
+  /gzip/<name>             the file in gzip content coding, Content-Length
+                           counting the coded bytes
   /slow/<name>?chunk=N&delay=MS[&length=0]
                            the file in pieces of N bytes, MS milliseconds
                            apart; length=0 leaves out the Content-Length
@@ -26,6 +28,7 @@
   POST /report/<key>       keeps the body; GET /report/<key> answers it (404 until then)
 Every answer forbids caching, so a test never sees another test's data.
 """
+import gzip
 import http.server
 import os
 import secrets
@@ -88,6 +91,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_redirect(query.get("to", [""])[0])
         if path.startswith("/chunked/"):
             return self.serve_chunked(path[len("/chunked/"):], query.get("length", ["1"])[0])
+        if path.startswith("/gzip/"):
+            return self.serve_gzip(path[len("/gzip/"):])
         if path.startswith("/slow/"):
             return self.serve_slowly(path[len("/slow/"):], query)
         if path.startswith("/page/"):
@@ -167,6 +172,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             piece = data[start:start + 7000]
             self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
         self.wfile.write(b"0\r\n\r\n")
+
+    def serve_gzip(self, name):
+        body = gzip.compress(self.read_file(name))
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Encoding", "gzip")
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-store, no-cache")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(body)
 
     def serve_slowly(self, name, query):
         data = self.read_file(name)
