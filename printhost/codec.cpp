@@ -18,16 +18,21 @@ struct Base64Table {
 
 const Base64Table kBase64;
 
+/* Slicing by 8: entry[k][b] is the CRC of byte b followed by k zero bytes,
+   so eight bytes are folded in with eight independent lookups. */
 struct CrcTable {
-    uint32_t entry[256];
+    uint32_t entry[8][256];
     CrcTable()
     {
         for (uint32_t i = 0; i < 256; i++) {
             uint32_t c = i;
             for (int bit = 0; bit < 8; bit++)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            entry[i] = c;
+            entry[0][i] = c;
         }
+        for (int k = 1; k < 8; k++)
+            for (int i = 0; i < 256; i++)
+                entry[k][i] = entry[0][entry[k - 1][i] & 0xFF] ^ (entry[k - 1][i] >> 8);
     }
 };
 
@@ -64,8 +69,14 @@ bool Base64DecodeInPlace(unsigned char *data, size_t length, size_t *decoded)
 
 uint32_t Crc32Update(uint32_t crc, const unsigned char *data, size_t length)
 {
+    const uint32_t(*t)[256] = kCrc.entry;
     crc = ~crc;
-    for (size_t i = 0; i < length; i++)
-        crc = kCrc.entry[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    for (; length >= 8; data += 8, length -= 8) {
+        uint32_t low = crc ^ (data[0] | data[1] << 8 | data[2] << 16 | (uint32_t)data[3] << 24);
+        crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
+              t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
+    }
+    for (; length > 0; data++, length--)
+        crc = t[0][(crc ^ *data) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
