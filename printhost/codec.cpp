@@ -45,18 +45,26 @@ bool Base64DecodeInPlace(unsigned char *data, size_t length, size_t *decoded)
     *decoded = 0;
     if (length % 4 != 0)
         return false;
-    size_t out = 0;
-    for (size_t in = 0; in < length; in += 4) {
-        unsigned v[4];
-        for (int i = 0; i < 4; i++)
-            v[i] = kBase64.value[data[in + i]];
-        bool last = in + 4 == length;
-        /* Padding only at the very end: "xx==" or "xxx=". */
-        int pad = (last && v[3] == 64) ? (v[2] == 64 ? 2 : 1) : 0;
-        for (int i = 0; i < 4 - pad; i++)
-            if (v[i] > 63)
-                return false;
-        uint32_t group = (v[0] << 18) | (v[1] << 12) | ((pad < 2 ? v[2] : 0) << 6) | (pad < 1 ? v[3] : 0);
+    const unsigned char *v = kBase64.value;
+    size_t in = 0, out = 0;
+    /* Every group but the last: four letters, no padding ('=' is 64, other
+       bytes 255, so one test refuses both). */
+    for (; in + 4 < length; in += 4, out += 3) {
+        uint32_t a = v[data[in]], b = v[data[in + 1]], c = v[data[in + 2]], d = v[data[in + 3]];
+        if ((a | b | c | d) > 63)
+            return false;
+        uint32_t group = a << 18 | b << 12 | c << 6 | d;
+        data[out] = (unsigned char)(group >> 16);
+        data[out + 1] = (unsigned char)(group >> 8);
+        data[out + 2] = (unsigned char)group;
+    }
+    if (in < length) {
+        /* The last group may end in "xx==" or "xxx=". */
+        uint32_t a = v[data[in]], b = v[data[in + 1]], c = v[data[in + 2]], d = v[data[in + 3]];
+        int pad = d == 64 ? (c == 64 ? 2 : 1) : 0;
+        if ((a | b) > 63 || (pad < 2 && c > 63) || (pad < 1 && d > 63))
+            return false;
+        uint32_t group = a << 18 | b << 12 | (pad < 2 ? c : 0) << 6 | (pad < 1 ? d : 0);
         data[out++] = (unsigned char)(group >> 16);
         if (pad < 2)
             data[out++] = (unsigned char)(group >> 8);
