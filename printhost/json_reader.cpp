@@ -37,6 +37,34 @@ size_t Utf8SequenceLength(const unsigned char *p, size_t available)
 
 namespace {
 
+/* Printable ASCII other than the quote and the backslash: a string's bytes
+   that stand for themselves. */
+bool IsPlain(unsigned char c)
+{
+    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
+
+/* The end of the run of plain bytes from p on: the bulk of base64 and most
+   text.  Eight bytes at a time: with no top bit set in the word, taking
+   0x20 from each byte sets a top bit exactly when some byte is below 0x20,
+   and taking 1 exactly when some byte is zero, that is, after the xor,
+   the quote or the backslash. */
+const char *PlainRun(const char *p, const char *end)
+{
+    const uint64_t ones = 0x0101010101010101ULL, tops = ones * 0x80;
+    while (end - p >= 8) {
+        uint64_t w;
+        memcpy(&w, p, sizeof(w));
+        uint64_t quote = w ^ (ones * '"'), backslash = w ^ (ones * '\\');
+        if ((w | (w - ones * 0x20) | (quote - ones) | (backslash - ones)) & tops)
+            break;
+        p += 8;
+    }
+    while (p < end && IsPlain((unsigned char)*p))
+        p++;
+    return p;
+}
+
 int HexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -213,11 +241,10 @@ private:
     {
         value->kind = JSON_STRING;
         value->text = ++p_;
-        while (p_ < end_ && *p_ != '"') {
-            if ((unsigned char)*p_ >= 0x20 && *p_ != '\\' && (unsigned char)*p_ < 0x80) {
-                p_++;   /* the common case, kept short */
-                continue;
-            }
+        for (;;) {
+            p_ = (char *)PlainRun(p_, end_);
+            if (p_ == end_ || *p_ == '"')
+                break;
             const char *at = p_;
             if (NextCodePoint(&at, end_) < 0)
                 return false;
@@ -335,14 +362,17 @@ bool JsonStringBytes(const JsonValue &value, unsigned maxCodePoint, unsigned cha
     const char *end = value.text + value.length;
     size_t count = 0;
     while (p < end) {
-        unsigned char c = (unsigned char)*p;
-        long code;
-        if (c >= 0x20 && c < 0x80 && c != '\\' && c != '"') {
-            code = c;   /* plain ASCII, the bulk of base64 and most text */
-            p++;
-        } else {
-            code = NextCodePoint(&p, end);
-        }
+        const char *run = PlainRun(p, end);
+        size_t plain = run - p;
+        if (plain > capacity - count)
+            return false;
+        if (out + count != (const unsigned char *)p)   /* decoding in place moves nothing until an escape */
+            memmove(out + count, p, plain);
+        count += plain;
+        p = run;
+        if (p == end)
+            break;
+        long code = NextCodePoint(&p, end);
         if (code < 0 || (unsigned long)code > maxCodePoint || count == capacity)
             return false;
         out[count++] = (unsigned char)code;

@@ -25,10 +25,9 @@ bool IsJobCharacter(unsigned char c)
 bool ReadJob(const JsonObject &object, char *job)
 {
     size_t length = 0;
-    job[0] = '\0';
     if (!JsonStringBytes(JsonFind(object, "job"), 0x7F, (unsigned char *)job, MAX_JOB_LENGTH, &length) ||
         length == 0)
-        return false;
+        return (job[0] = '\0'), false;   /* a refused name may have left part of itself behind */
     job[length] = '\0';
     for (size_t i = 0; i < length; i++)
         if (!IsJobCharacter(job[i]))
