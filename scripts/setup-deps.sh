@@ -12,3 +12,8 @@ if [ -n "$missing" ]; then
   apt-get update -q
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
 fi
+
+# 32-bit Wine for the i686 tests (outside the source tree, reused); without
+# it scripts/test.sh reports the i686 run as not run.
+"$(dirname "$0")/setup-wine32.sh" ||
+  echo "setup-deps: 32-bit Wine could not be set up: the i686 tests cannot run" >&2

@@ -240,7 +240,7 @@ TEST_CASE("a storage keeps the properties in its Contents stream")
 TEST_CASE("without the registered type library automation and persistence of PrintFile fail")
 {
     PrepareControl();
-    REQUIRE(UnRegisterTypeLib(LIBID_CORVALAACTIVEXLib, 1, 0, 0, SYS_WIN64) == S_OK);
+    REQUIRE(UnRegisterTypeLib(LIBID_CORVALAACTIVEXLib, 1, 0, 0, sizeof(void *) == 8 ? SYS_WIN64 : SYS_WIN32) == S_OK);
     ModuleEnd(); /* releases the type information loaded so far */
     ModuleStart(NULL, 0, GetModuleHandleA(NULL));
     ICorvalaAX *control = NewControl();
