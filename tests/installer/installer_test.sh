@@ -2,8 +2,10 @@
 # Builds the Windows Installer package, installs it into a Wine prefix of its
 # own (with the sandbox printer), uses it the way today's browsers do (a
 # downloaded spool file, a corvala: link, hostile links), upgrades it and
-# removes it again.  Each check is one check line or one row of a table.
-#   installer_test.sh <x86_64 build folder>
+# removes it again; a package whose 32-bit control fails to register rolls
+# back.  Both widths: the 32-bit control and plug-in are used from 32-bit
+# programs.  Each check is one check line or one row of a table.
+#   installer_test.sh <x86_64 build folder>   (the i686 one is beside it)
 # Runs under scripts/test.sh, whose display and loopback server it uses.
 set -u
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -16,6 +18,7 @@ unset CORV_WINEPREFIX
 . "$ROOT/scripts/testbed.sh"
 RUN=$CORV_RUN_DIR
 TAG=installer-$$ # names on the loopback server, whose request counts outlive a run
+BUILD32=$(dirname "$BUILD64")/i686
 ANSWER=$BUILD64/tests/installer/answer-dialogs.exe
 UPGRADE_CODE='{3A6E52C1-0B8D-4F27-9C41-7D2E9B50A613}'
 PF=$WINEPREFIX/drive_c/Program\ Files/Corvala
@@ -41,11 +44,18 @@ win() { wine "$@" </dev/null >"$RUN/wine.out" 2>&1; }
 # --- a fresh prefix with the sandbox printer, three packages -------------
 rm -rf "$RUN"
 mkdir -p "$RUN" "$CORV_SPOOL_DIR"
-testbed_prepare_prefix "$BUILD64/tests/support" || { echo "no prefix"; failed=1; finish; }
+testbed_prepare_prefix "$BUILD64/tests/support" "$BUILD32/tests/support" || { echo "no prefix"; failed=1; finish; }
+testbed_prefix_serves i686 || { echo "32-bit programs do not run in the prefix"; failed=1; finish; }
 wineserver -p60
 check "package v1.0.4" env CORV_PACKAGE_VERSION=1.0.4 "$ROOT/scripts/package.sh" "$RUN/old.msi"
 check "package (current version)" "$ROOT/scripts/package.sh" "$RUN/new.msi"
 check "package rebuilt" "$ROOT/scripts/package.sh" "$RUN/rebuilt.msi"
+# A 32-bit control whose registration script is hidden: DllRegisterServer fails.
+python3 -c "import sys; d = open(sys.argv[1], 'rb').read(); k = 'REGISTRY'.encode('utf-16-le')
+open(sys.argv[2], 'wb').write(d.replace(k, 'REGISTRX'.encode('utf-16-le')))" \
+  "$BUILD32/activex/CorvalaActiveX.dll" "$RUN/CorvalaActiveX.dll"
+check "package with a faulty 32-bit control" env CORV_PACKAGE_CONTROL32="$RUN/CorvalaActiveX.dll" \
+  "$ROOT/scripts/package.sh" "$RUN/faulty.msi"
 echo "package size: $(stat -c %s "$RUN/new.msi") bytes"
 
 product_code() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductCode" { print $2 }'; }
@@ -76,6 +86,13 @@ export_registry() { # whole registry as UTF-8 lines
 check "no product before" products_are ""
 export_registry before
 
+# --- a failing 32-bit registration rolls the whole install back ----------
+check "faulty package fails" test "$(install faulty.msi; echo $?)" -ne 0
+check "faulty package: no product" products_are ""
+check "faulty package: no file left" test ! -e "$PF" -a ! -e "$PF86"
+export_registry rolled-back
+check "faulty package: no control key in either view" test -z "$(grep -i -e '6C0F4A2E' -e 'CorvalaAX' "$RUN/rolled-back.txt")"
+
 # --- v1 by default, then v2 with every feature: an upgrade -------------
 check "v1 installs" install old.msi
 echo "install time (first): $(cat "$RUN/msi.ms") ms"
@@ -94,8 +111,10 @@ Program Files/Corvala/CorvalaActiveX.dll
 Program Files/Corvala/NPcvw32.dll
 Program Files/Corvala/corvres.dll
 Program Files (x86)/Corvala/NPcvw32.dll
+Program Files (x86)/Corvala/CorvalaActiveX.dll
 EOF
-check "the i686 plug-in is the 32-bit one" cmp -s "$PF86/NPcvw32.dll" "$CORV_BUILD_DIR/i686/plugin/NPcvw32.dll"
+check "the i686 plug-in is the 32-bit one" cmp -s "$PF86/NPcvw32.dll" "$BUILD32/plugin/NPcvw32.dll"
+check "the i686 control is the 32-bit one" cmp -s "$PF86/CorvalaActiveX.dll" "$BUILD32/activex/CorvalaActiveX.dll"
 export_registry installed
 reg_has() { # key, exported line
   KEY="[$1]" LINE=$2 awk '/^\[/ { inside = ($0 == ENVIRON["KEY"]); next }
@@ -131,6 +150,11 @@ $CLASSES\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|@="C:\\\
 $CLASSES\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|"ThreadingModel"="Apartment"
 $CLASSES\\CorvalaAX.CorvalaAX.1\\CLSID|@="{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}"
 $CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0|@="CorvalaActiveX 1.0 Type Library"
+$CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0\\0\\win64|@="C:\\\\Program Files\\\\Corvala\\\\CorvalaActiveX.dll"
+$CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0\\0\\win32|@="C:\\\\Program Files (x86)\\\\Corvala\\\\CorvalaActiveX.dll"
+$CLASSES\\Wow6432Node\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|@="C:\\\\Program Files (x86)\\\\Corvala\\\\CorvalaActiveX.dll"
+$CLASSES\\Wow6432Node\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|"ThreadingModel"="Apartment"
+$CLASSES\\Wow6432Node\\CorvalaAX.CorvalaAX.1\\CLSID|@="{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}"
 EOF
 
 # The control, created by its ProgID through the registered type library.
@@ -139,11 +163,14 @@ var control = new ActiveXObject("CorvalaAX.CorvalaAX.1");
 control.PrintFile = "http://127.0.0.1/files/report.cvep";
 WScript.Echo(control.PrintFile);
 EOF
-control_answers() {
-  win cscript //nologo "$(winepath -w "$RUN/control.js")"
+control_answers() { # the cscript of one width
+  win "$1" //nologo "$(winepath -w "$RUN/control.js")"
   [ "$(tr -d '\r' <"$RUN/wine.out")" = "http://127.0.0.1/files/report.cvep" ]
 }
-check "control created by ProgID, PrintFile set and read" control_answers
+for folder in system32 syswow64; do
+  check "control created by ProgID from $folder's cscript, PrintFile set and read" \
+    control_answers "C:\\windows\\$folder\\cscript.exe"
+done
 
 # --- the two roads through the shell -------------------------------------
 # Starts target as the shell would and answers the viewer's dialogs (a print
@@ -172,6 +199,13 @@ print(urllib.request.urlopen(sys.argv[1] + '/stats/files/' + sys.argv[2]).read()
 seen_is() { [ "$(cat "$RUN/seen.txt")" = "$1" ]; }
 # One message naming $1 (the German texts are installed: the text varies).
 seen_refusal() { [ "$(wc -l <"$RUN/seen.txt")" -eq 1 ] && LC_ALL=C grep -q -F " $1: " "$RUN/seen.txt"; }
+
+# The installed 32-bit plug-in, loaded by the 32-bit browser stand-in.
+head -c 30000 /dev/urandom >"$RUN/plugin.cvep"
+jobs=$(jobs_now)
+check "32-bit plug-in prints through the 32-bit browser stand-in" \
+  win "$BUILD32/tests/plugin/nphost/nphost.exe" -a 1 'C:\Program Files (x86)\Corvala\NPcvw32.dll' "Z:$RUN/plugin.cvep"
+check "32-bit plug-in: printed bytes equal the stream" printed "$RUN/plugin.cvep"
 
 cp "$ROOT/samples/inventory-status.txt" "$PUBLIC/downloaded report.cvep"
 jobs=$(jobs_now)
