@@ -91,6 +91,19 @@ testbed_start() {
   testbed_start_http || return 1
 }
 
+# Runs "$@ <width>" for x86_64 and for i686 where 32-bit programs run in the
+# prefix (benchmarks print both); says plainly when the i686 one cannot run.
+for_each_width() {
+  for width in x86_64 i686; do
+    echo "== $width"
+    if [ $width = i686 ] && ! testbed_prefix_serves i686; then
+      echo "NOT RUN: 32-bit programs do not run here (scripts/setup-wine32.sh sets them up)"
+    else
+      "$@" $width
+    fi
+  done
+}
+
 testbed_stop() {
   [ -n "${CORV_HTTP_PID:-}" ] && kill "$CORV_HTTP_PID" 2>/dev/null
   wineserver -k 2>/dev/null
