@@ -96,14 +96,17 @@ exec "$DEST/bin/qemu-i386" -L "$ROOT32" -0 "\$0" "$ROOT32/usr/lib/wine/wine" "\$
 EOF
 chmod +x "$TREE/lib/wine/wine"
 
-# user32 imports zlib1.dll: Debian's mingw build, marked as a Wine builtin.
-for pair in x86_64:x86_64-linux-gnu/wine/x86_64-windows i686:i386-linux-gnu/wine/i386-windows; do
-  mingw=${pair%%:*}; target=$TREE/lib/${pair#*:}/zlib1.dll
+# user32 imports zlib1.dll: Debian's mingw build, marked as a Wine builtin,
+# in the DLL folder each loader reads (the i386 one reads the i386 root's:
+# the emulator shows it its real path).
+for pair in x86_64:$TREE/lib/x86_64-linux-gnu/wine/x86_64-windows i686:$ROOT32/usr/lib/i386-linux-gnu/wine/i386-windows; do
+  mingw=${pair%%:*}; target=${pair#*:}/zlib1.dll
   rm -f "$target" # a hard link to a host file, if the host has one: never write through it
   cp "$ROOT32/usr/$mingw-w64-mingw32/lib/zlib1.dll" "$target"
   printf 'Wine builtin DLL' | dd of="$target" bs=1 seek=64 conv=notrunc status=none
   head -c 16 /dev/zero | dd of="$target" bs=1 seek=80 conv=notrunc status=none
 done
+ln -f "$ROOT32/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" "$TREE/lib/i386-linux-gnu/wine/i386-windows/"
 
 # Commands on PATH that reach the private tree.
 mkdir -p "$DEST/path"
