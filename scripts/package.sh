@@ -59,11 +59,11 @@ fi
 
 # Fix-ups wixl cannot express: a rebuild of the same version replaces the
 # installed one (513 = migrate features + maximum inclusive), and the old
-# product goes before the new one is installed, and the Rollback actions run
+# product goes before the new one is installed, and RollbackControl32 runs
 # only when the install fails (3442 = exe named by a property, in the script,
 # rollback, return ignored, no impersonation).
 msibuild "$OUT" \
-  -q "UPDATE \`CustomAction\` SET \`Type\` = 3442 WHERE \`Action\` = 'RollbackControl' OR \`Action\` = 'RollbackControl32'" \
+  -q "UPDATE \`CustomAction\` SET \`Type\` = 3442 WHERE \`Action\` = 'RollbackControl32'" \
   -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
   -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$UPGRADE_CODE', '$VERSION', 513, 'WIX_UPGRADE_DETECTED')" \
   -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'" ||

@@ -83,30 +83,32 @@ cp "$WORK/qemu/usr/bin/qemu-i386" "$DEST/bin/qemu-i386"
 
 # The private tree: hard links to the host's 64-bit Wine, the i386 files
 # beside them, and a "wine" that runs the i386 loader under the emulator.
+# Each loader finds its DLLs and the other width's loader beside the path it
+# runs from (the emulator shows the i386 one its real path): the i386 loader
+# is a hard link in the tree too, so a 32-bit process starts 64-bit ones
+# (the desktop) through wine64 and 32-bit ones through this "wine".
 say "building the private Wine tree"
 mkdir -p "$TREE/lib/wine" "$TREE/share"
 ln /usr/lib/wine/wine64 /usr/lib/wine/wineserver64 "$TREE/lib/wine/"
+ln "$ROOT32/usr/lib/wine/wine" "$TREE/lib/wine/wine-i386"
 mkdir -p "$TREE/lib/x86_64-linux-gnu" "$TREE/lib/i386-linux-gnu"
 cp -al /usr/lib/x86_64-linux-gnu/wine "$TREE/lib/x86_64-linux-gnu/wine"
 cp -al "$ROOT32/usr/lib/i386-linux-gnu/wine" "$TREE/lib/i386-linux-gnu/wine"
 cp -al /usr/share/wine "$TREE/share/wine"
 cat >"$TREE/lib/wine/wine" <<EOF
 #!/bin/sh
-exec "$DEST/bin/qemu-i386" -L "$ROOT32" -0 "\$0" "$ROOT32/usr/lib/wine/wine" "\$@"
+exec "$DEST/bin/qemu-i386" -L "$ROOT32" -0 "\$0" "$TREE/lib/wine/wine-i386" "\$@"
 EOF
 chmod +x "$TREE/lib/wine/wine"
 
-# user32 imports zlib1.dll: Debian's mingw build, marked as a Wine builtin,
-# in the DLL folder each loader reads (the i386 one reads the i386 root's:
-# the emulator shows it its real path).
-for pair in x86_64:$TREE/lib/x86_64-linux-gnu/wine/x86_64-windows i686:$ROOT32/usr/lib/i386-linux-gnu/wine/i386-windows; do
-  mingw=${pair%%:*}; target=${pair#*:}/zlib1.dll
+# user32 imports zlib1.dll: Debian's mingw build, marked as a Wine builtin.
+for pair in x86_64:x86_64-linux-gnu/wine/x86_64-windows i686:i386-linux-gnu/wine/i386-windows; do
+  mingw=${pair%%:*}; target=$TREE/lib/${pair#*:}/zlib1.dll
   rm -f "$target" # a hard link to a host file, if the host has one: never write through it
   cp "$ROOT32/usr/$mingw-w64-mingw32/lib/zlib1.dll" "$target"
   printf 'Wine builtin DLL' | dd of="$target" bs=1 seek=64 conv=notrunc status=none
   head -c 16 /dev/zero | dd of="$target" bs=1 seek=80 conv=notrunc status=none
 done
-ln -f "$ROOT32/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" "$TREE/lib/i386-linux-gnu/wine/i386-windows/"
 
 # Commands on PATH that reach the private tree.
 mkdir -p "$DEST/path"
