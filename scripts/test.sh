@@ -36,7 +36,7 @@ if [ -n "$reason" ]; then
   echo "== i686 tests NOT RUN: $reason"
   summary="$summary; i686: NOT RUN"
   rc=1
-elif run_width i686 x86_64 "$@"; then
+elif testbed_restart_http && run_width i686 x86_64 "$@"; then
   summary="$summary; i686: passed"
 else
   summary="$summary; i686: FAILED"

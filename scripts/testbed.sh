@@ -82,6 +82,13 @@ testbed_start_http() {
   testbed_log "the HTTP server did not start"; return 1
 }
 
+# A fresh loopback server on the same port: its request counts start at zero.
+testbed_restart_http() {
+  kill "$CORV_HTTP_PID" 2>/dev/null
+  wait "$CORV_HTTP_PID" 2>/dev/null
+  testbed_start_http
+}
+
 testbed_start() {
   rm -rf "$CORV_SCRATCH_DIR"
   mkdir -p "$CORV_RUN_DIR" "$CORV_SPOOL_DIR" "$CORV_SCRATCH_DIR" "$CORV_HTTP_ROOT"
