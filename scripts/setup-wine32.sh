@@ -20,6 +20,10 @@ NEXT_SUITE=${CORV_QEMU_SUITE:-trixie}
 say() { echo "setup-wine32: $*" >&2; }
 fail() { say "$*"; exit 1; }
 
+# One set-up at a time: work trees side by side share the folder.
+mkdir -p "$(dirname "$DEST")"
+exec 9>"$DEST.lock"
+flock 9
 WINE_VERSION=$(dpkg-query -W -f '${Version}' wine64 2>/dev/null) || fail "wine64 is not installed"
 if [ -f "$DEST/ready" ] && [ "$(cat "$DEST/ready")" = "$WINE_VERSION" ]; then
   exit 0
