@@ -14,7 +14,7 @@ set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export CORV_BUILD_DIR=${CORV_BUILD_DIR:-$ROOT/build}
 mkdir -p "$CORV_BUILD_DIR"
-"$ROOT/scripts/build.sh" x86_64 >"$CORV_BUILD_DIR/bench-control-build.log" 2>&1 ||
+"$ROOT/scripts/build.sh" >"$CORV_BUILD_DIR/bench-control-build.log" 2>&1 ||
   { tail -40 "$CORV_BUILD_DIR/bench-control-build.log"; exit 1; }
 . "$ROOT/scripts/testbed.sh"
 SIZE_MB=${BENCH_BIG_MB:-256}
@@ -23,9 +23,8 @@ DATA=$CORV_HTTP_ROOT/bench-control-$SIZE_MB.bin
 cleanup() { rm -f "$DATA"; testbed_stop; }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
-testbed_start "$CORV_BUILD_DIR/x86_64/tests/support" || exit 1
+testbed_start "$CORV_BUILD_DIR/x86_64/tests/support" "$CORV_BUILD_DIR/i686/tests/support" || exit 1
 
-BENCH=$CORV_BUILD_DIR/x86_64/tests/activex/bench_download.exe
 URL=http://127.0.0.1:$CORV_HTTP_PORT/files/$(basename "$DATA")
 head -c $((SIZE_MB * 1048576)) /dev/urandom >"$DATA"
 
@@ -49,24 +48,30 @@ run_variant() {
 for _ in $(seq 1 "$RUNS"); do
   curl -s -o /dev/null -w '%{time_total}\n' "$URL"
 done >"$OUT/curl.txt" || { echo "bench-control: curl failed" >&2; exit 1; }
-run_variant bare
-run_variant control
+# The figures of one width: its download job against its bare transfer.
+bench_width() {
+  BENCH=$CORV_BUILD_DIR/$1/tests/activex/bench_download.exe
+  run_variant bare
+  run_variant control
 
-curl_s=$(best <"$OUT/curl.txt")
-bare_s=$(field seconds "$OUT/bare.txt" | best)
-control_s=$(field seconds "$OUT/control.txt" | best)
+  curl_s=$(best <"$OUT/curl.txt")
+  bare_s=$(field seconds "$OUT/bare.txt" | best)
+  control_s=$(field seconds "$OUT/control.txt" | best)
 
-echo "Download of $SIZE_MB MB over loopback (seconds, best of $RUNS; every run in brackets)"
-printf '%-10s %8.3f   [%s]\n' control "$control_s" "$(field seconds "$OUT/control.txt" | tr '\n' ' ')"
-printf '%-10s %8.3f   [%s]\n' bare "$bare_s" "$(field seconds "$OUT/bare.txt" | tr '\n' ' ')"
-printf '%-10s %8.3f   [%s]\n' curl "$curl_s" "$(tr '\n' ' ' <"$OUT/curl.txt")"
-echo "ratios: control/bare $(ratio "$control_s" "$bare_s"), control/curl $(ratio "$control_s" "$curl_s"), bare/curl $(ratio "$bare_s" "$curl_s")"
-echo
-echo "Peak memory of the process (MB; before the first run -> after the last)"
-for v in control bare; do
-  printf '%-10s PeakPagefileUsage %7s -> %7s   PeakWorkingSetSize %7s -> %7s\n' "$v" \
-    "$(mb "$(field peak_pagefile_before "$OUT/$v.txt")")" "$(mb "$(field peak_pagefile "$OUT/$v.txt")")" \
-    "$(mb "$(field peak_working_set_before "$OUT/$v.txt")")" "$(mb "$(field peak_working_set "$OUT/$v.txt")")"
-done
-kb() { echo $(( ($(field "$1" "$OUT/control.txt") - $(field "$1" "$OUT/bare.txt")) / 1024 )); }
-echo "control - bare: PeakPagefileUsage $(kb peak_pagefile) KB, PeakWorkingSetSize $(kb peak_working_set) KB"
+  echo "Download of $SIZE_MB MB over loopback (seconds, best of $RUNS; every run in brackets)"
+  printf '%-10s %8.3f   [%s]\n' control "$control_s" "$(field seconds "$OUT/control.txt" | tr '\n' ' ')"
+  printf '%-10s %8.3f   [%s]\n' bare "$bare_s" "$(field seconds "$OUT/bare.txt" | tr '\n' ' ')"
+  printf '%-10s %8.3f   [%s]\n' curl "$curl_s" "$(tr '\n' ' ' <"$OUT/curl.txt")"
+  echo "ratios: control/bare $(ratio "$control_s" "$bare_s"), control/curl $(ratio "$control_s" "$curl_s"), bare/curl $(ratio "$bare_s" "$curl_s")"
+  echo
+  echo "Peak memory of the process (MB; before the first run -> after the last)"
+  for v in control bare; do
+    printf '%-10s PeakPagefileUsage %7s -> %7s   PeakWorkingSetSize %7s -> %7s\n' "$v" \
+      "$(mb "$(field peak_pagefile_before "$OUT/$v.txt")")" "$(mb "$(field peak_pagefile "$OUT/$v.txt")")" \
+      "$(mb "$(field peak_working_set_before "$OUT/$v.txt")")" "$(mb "$(field peak_working_set "$OUT/$v.txt")")"
+  done
+  kb() { echo $(( ($(field "$1" "$OUT/control.txt") - $(field "$1" "$OUT/bare.txt")) / 1024 )); }
+  echo "control - bare: PeakPagefileUsage $(kb peak_pagefile) KB, PeakWorkingSetSize $(kb peak_working_set) KB"
+}
+
+for_each_width bench_width

@@ -8,14 +8,12 @@
 # Usage: scripts/bench-plugin.sh   (CORV_BUILD_DIR / CORV_DISPLAY_NUM as for test.sh)
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-"$ROOT/scripts/build.sh" x86_64 >/dev/null || exit 1
+"$ROOT/scripts/build.sh" >/dev/null || exit 1
 . "$ROOT/scripts/testbed.sh"
 trap testbed_stop EXIT INT TERM
-testbed_start "$CORV_BUILD_DIR/x86_64/tests/support" || exit 1
+testbed_start "$CORV_BUILD_DIR/x86_64/tests/support" "$CORV_BUILD_DIR/i686/tests/support" || exit 1
 export DISPLAY=:$CORV_DISPLAY_NUM
 
-HOST=$CORV_BUILD_DIR/x86_64/tests/plugin/nphost/nphost.exe
-PLUGIN=$CORV_BUILD_DIR/x86_64/plugin/NPcvw32.dll
 DATA=$CORV_RUN_DIR/bench-plugin
 mkdir -p "$DATA"
 
@@ -57,19 +55,26 @@ report() { # $1 label, $2 figures line
     "$1" "$s" "$(mb "$browser")" "$(mb "$grown")"
 }
 
-small=$(make_source 16)
-large=$(make_source 64)
-huge=$(make_source 256)
+# The figures of one width: its browser stand-in with its plug-in.
+bench_width() {
+  HOST=$CORV_BUILD_DIR/$1/tests/plugin/nphost/nphost.exe
+  PLUGIN=$CORV_BUILD_DIR/$1/plugin/NPcvw32.dll
+  small=$(make_source 16)
+  large=$(make_source 64)
+  huge=$(make_source 256)
 
-two16=$(best_of_two 2 "$small")
-two64=$(best_of_two 2 "$large")
-one16=$(run_stream 1 "$small")
-one256=$(run_stream 1 "$huge")
+  two16=$(best_of_two 2 "$small")
+  two64=$(best_of_two 2 "$large")
+  one16=$(run_stream 1 "$small")
+  one256=$(run_stream 1 "$huge")
 
-echo "Plug-in data path (first block to closed document), 64 KB blocks, sandbox printer:"
-report "2 copies of 16 MB" "$two16"
-report "2 copies of 64 MB" "$two64"
-report "1 copy of 16 MB" "$one16"
-report "1 copy of 256 MB" "$one256"
-awk "BEGIN { printf \"time ratio 64 MB / 16 MB, 2 copies: %.2f (linear: about 4)\n\", \
-  $(field "$two64" seconds) / $(field "$two16" seconds) }"
+  echo "Plug-in data path (first block to closed document), 64 KB blocks, sandbox printer:"
+  report "2 copies of 16 MB" "$two16"
+  report "2 copies of 64 MB" "$two64"
+  report "1 copy of 16 MB" "$one16"
+  report "1 copy of 256 MB" "$one256"
+  awk "BEGIN { printf \"time ratio 64 MB / 16 MB, 2 copies: %.2f (linear: about 4)\n\", \
+    $(field "$two64" seconds) / $(field "$two16" seconds) }"
+}
+
+for_each_width bench_width

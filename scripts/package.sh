@@ -10,6 +10,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${CORV_BUILD_DIR:-$ROOT/build}
 VIEWER="$BUILD/x86_64/viewer/Corvala Viewer.exe"
 CONTROL=$BUILD/x86_64/activex/CorvalaActiveX.dll
+# Tests swap in a faulty 32-bit control to see the install roll back.
+CONTROL32=${CORV_PACKAGE_CONTROL32:-$BUILD/i686/activex/CorvalaActiveX.dll}
 PLUGIN64=$BUILD/x86_64/plugin/NPcvw32.dll
 PLUGIN32=$BUILD/i686/plugin/NPcvw32.dll
 SATELLITE=$BUILD/x86_64/resources/corvres.dll
@@ -18,7 +20,7 @@ UPGRADE_CODE='{3A6E52C1-0B8D-4F27-9C41-7D2E9B50A613}'
 
 fail() { echo "package.sh: $*" >&2; exit 1; }
 
-for f in "$VIEWER" "$CONTROL" "$PLUGIN64" "$PLUGIN32" "$SATELLITE" "$PRINTHOST"; do
+for f in "$VIEWER" "$CONTROL" "$CONTROL32" "$PLUGIN64" "$PLUGIN32" "$SATELLITE" "$PRINTHOST"; do
   [ -f "$f" ] || { "$ROOT/scripts/build.sh"; break; }
 done
 
@@ -43,7 +45,7 @@ STAGE=$BUILD/stage
 rm -rf "$STAGE"
 mkdir -p "$STAGE/x86_64" "$STAGE/i686"
 cp "$VIEWER" "$CONTROL" "$PLUGIN64" "$SATELLITE" "$STAGE/x86_64/"
-cp "$PLUGIN32" "$STAGE/i686/"
+cp "$PLUGIN32" "$CONTROL32" "$STAGE/i686/"
 cp "$PRINTHOST" "$STAGE/x86_64/"
 cp "$ROOT/installer/com.corvala.print.json" "$ROOT/installer/com.corvala.print.firefox.json" "$STAGE/"
 
@@ -60,8 +62,11 @@ fi
 
 # Fix-ups wixl cannot express: a rebuild of the same version replaces the
 # installed one (513 = migrate features + maximum inclusive), and the old
-# product goes before the new one is installed.
+# product goes before the new one is installed, and RollbackControl32 runs
+# only when the install fails (3442 = exe named by a property, in the script,
+# rollback, return ignored, no impersonation).
 msibuild "$OUT" \
+  -q "UPDATE \`CustomAction\` SET \`Type\` = 3442 WHERE \`Action\` = 'RollbackControl32'" \
   -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'" \
   -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$UPGRADE_CODE', '$VERSION', 513, 'WIX_UPGRADE_DETECTED')" \
   -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1401 WHERE \`Action\` = 'RemoveExistingProducts'" ||

@@ -29,3 +29,8 @@ if [ "$(cat "$NODE_DIR/node_modules/playwright-core/package.json" 2>/dev/null |
     "playwright-core@$PLAYWRIGHT_VERSION" >"$NODE_DIR/npm.log" 2>&1 ||
     { cat "$NODE_DIR/npm.log"; exit 1; }
 fi
+
+# 32-bit Wine for the i686 tests (outside the source tree, reused); without
+# it scripts/test.sh reports the i686 run as not run.
+"$(dirname "$0")/setup-wine32.sh" ||
+  echo "setup-deps: 32-bit Wine could not be set up: the i686 tests cannot run" >&2

@@ -14,3 +14,9 @@ export CORV_SCRATCH_DIR=$CORV_RUN_DIR/scratch
 export CORV_HTTP_ROOT=$CORV_RUN_DIR/http
 export CORV_PRINTER="Corvala Sandbox"
 export CORV_DISPLAY_NUM=${CORV_DISPLAY_NUM:-77}
+# 32-bit programs run once scripts/setup-wine32.sh has set up its private
+# Wine tree: then every wine command goes through it (CORV_WINE32 is set).
+export CORV_WINE32_DIR=${CORV_WINE32_DIR:-/var/cache/corvala-wine32}
+if [ -z "${CORV_WINE32:-}" ] && [ -f "$CORV_WINE32_DIR/ready" ]; then
+  . "$CORV_WINE32_DIR/env.sh"
+fi

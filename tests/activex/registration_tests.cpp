@@ -70,9 +70,11 @@ std::string Value(const std::string &key, const char *name = nullptr)
     return type == REG_SZ ? std::string(data) : "<type " + std::to_string(type) + ">";
 }
 
+/* The path this width's registration wrote: RegisterTypeLib files a 32-bit
+   library under win32, a 64-bit one under win64, side by side. */
 std::string TypeLibPath()
 {
-    return Value(std::string("TypeLib\\") + kLibid + "\\1.0\\0\\win64");
+    return Value(std::string("TypeLib\\") + kLibid + "\\1.0\\0\\" + (sizeof(void *) == 8 ? "win64" : "win32"));
 }
 
 void CheckRegistered(const std::string &path)

@@ -2,8 +2,10 @@
 # Builds the Windows Installer package, installs it into a Wine prefix of its
 # own (with the sandbox printer), uses it the way today's browsers do (a
 # downloaded spool file, a corvala: link, hostile links), upgrades it and
-# removes it again.  Each check is one check line or one row of a table.
-#   installer_test.sh <x86_64 build folder>
+# removes it again; a package whose 32-bit control fails to register rolls
+# back.  Both widths: the 32-bit control and plug-in are used from 32-bit
+# programs.  Each check is one check line or one row of a table.
+#   installer_test.sh <x86_64 build folder>   (the i686 one is beside it)
 # Runs under scripts/test.sh, whose display and loopback server it uses.
 set -u
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -16,6 +18,7 @@ unset CORV_WINEPREFIX
 . "$ROOT/scripts/testbed.sh"
 RUN=$CORV_RUN_DIR
 TAG=installer-$$ # names on the loopback server, whose request counts outlive a run
+BUILD32=$(dirname "$BUILD64")/i686
 ANSWER=$BUILD64/tests/installer/answer-dialogs.exe
 UPGRADE_CODE='{3A6E52C1-0B8D-4F27-9C41-7D2E9B50A613}'
 PF=$WINEPREFIX/drive_c/Program\ Files/Corvala
@@ -41,11 +44,18 @@ win() { wine "$@" </dev/null >"$RUN/wine.out" 2>&1; }
 # --- a fresh prefix with the sandbox printer, three packages -------------
 rm -rf "$RUN"
 mkdir -p "$RUN" "$CORV_SPOOL_DIR"
-testbed_prepare_prefix "$BUILD64/tests/support" || { echo "no prefix"; failed=1; finish; }
+testbed_prepare_prefix "$BUILD64/tests/support" "$BUILD32/tests/support" || { echo "no prefix"; failed=1; finish; }
+testbed_prefix_serves i686 || { echo "32-bit programs do not run in the prefix"; failed=1; finish; }
 wineserver -p60
 check "package v1.0.4" env CORV_PACKAGE_VERSION=1.0.4 "$ROOT/scripts/package.sh" "$RUN/old.msi"
 check "package (current version)" "$ROOT/scripts/package.sh" "$RUN/new.msi"
 check "package rebuilt" "$ROOT/scripts/package.sh" "$RUN/rebuilt.msi"
+# A 32-bit control whose registration script is hidden: DllRegisterServer fails.
+python3 -c "import sys; d = open(sys.argv[1], 'rb').read(); k = 'REGISTRY'.encode('utf-16-le')
+open(sys.argv[2], 'wb').write(d.replace(k, 'REGISTRX'.encode('utf-16-le')))" \
+  "$BUILD32/activex/CorvalaActiveX.dll" "$RUN/CorvalaActiveX.dll"
+check "package with a faulty 32-bit control" env CORV_PACKAGE_CONTROL32="$RUN/CorvalaActiveX.dll" \
+  "$ROOT/scripts/package.sh" "$RUN/faulty.msi"
 echo "package size: $(stat -c %s "$RUN/new.msi") bytes"
 
 product_code() { msiinfo export "$1" Property | tr -d '\r' | awk '$1 == "ProductCode" { print $2 }'; }
@@ -63,18 +73,26 @@ var products = installer.RelatedProducts("$UPGRADE_CODE");
 for (var i = 0; i < products.Count; i++)
   WScript.Echo(products.Item(i) + " " + installer.ProductInfo(products.Item(i), "VersionString"));
 EOF
-products_are() { # expected "code version" lines
-  win cscript //nologo "$(winepath -w "$RUN/products.js")"
+products_are() { # expected "code version" lines[, the cscript to ask]
+  win "${2:-cscript}" //nologo "$(winepath -w "$RUN/products.js")"
   [ "$(tr -d '\r' <"$RUN/wine.out")" = "$1" ]
 }
 export_registry() { # whole registry as UTF-8 lines
   win regedit /E "$(winepath -w "$RUN/$1.reg")"
   iconv -f UTF-16 -t UTF-8 "$RUN/$1.reg" | tr -d '\r' >"$RUN/$1.txt"
 }
-# Wine registers its scripting and installer type libraries on first use:
-# use them once before the reference export.
+# Wine registers its scripting and installer type libraries on first use
+# (each width's cscript its own): use them once before the reference export.
 check "no product before" products_are ""
+check "no product before (32-bit cscript)" products_are "" 'C:\windows\syswow64\cscript.exe'
 export_registry before
+
+# --- a failing 32-bit registration rolls the whole install back ----------
+check "faulty package fails" test "$(install faulty.msi; echo $?)" -ne 0
+check "faulty package: no product" products_are ""
+check "faulty package: no file left" test ! -e "$PF" -a ! -e "$PF86"
+export_registry rolled-back
+check "faulty package: no control key in either view" test -z "$(grep -i -e '6C0F4A2E' -e 'CorvalaAX' "$RUN/rolled-back.txt")"
 
 # --- v1 by default, then v2 with every feature: an upgrade -------------
 check "v1 installs" install old.msi
@@ -97,7 +115,10 @@ Program Files (x86)/Corvala/NPcvw32.dll
 Program Files/Corvala/Corvala Print Host.exe
 Program Files/Corvala/com.corvala.print.json
 Program Files/Corvala/com.corvala.print.firefox.json
+Program Files (x86)/Corvala/CorvalaActiveX.dll
 EOF
+check "the i686 plug-in is the 32-bit one" cmp -s "$PF86/NPcvw32.dll" "$BUILD32/plugin/NPcvw32.dll"
+check "the i686 control is the 32-bit one" cmp -s "$PF86/CorvalaActiveX.dll" "$BUILD32/activex/CorvalaActiveX.dll"
 # Each manifest names the host beside it and lets in only our extension.
 manifest_is() { python3 -c 'import json, sys
 m = json.load(open(sys.argv[1]))
@@ -105,7 +126,6 @@ assert (m["name"], m["path"], m["type"]) == ("com.corvala.print", "Corvala Print
 assert m.get(sys.argv[2]) == [sys.argv[3]] and len(m) == 5' "$PF/$1" "$2" "$3"; }
 check "Chromium manifest" manifest_is com.corvala.print.json allowed_origins chrome-extension://caagnfbclibjiiajefnijippejangala/
 check "Firefox manifest" manifest_is com.corvala.print.firefox.json allowed_extensions print@corvala.com
-check "the i686 plug-in is the 32-bit one" cmp -s "$PF86/NPcvw32.dll" "$CORV_BUILD_DIR/i686/plugin/NPcvw32.dll"
 export_registry installed
 reg_has() { # key, exported line
   KEY="[$1]" LINE=$2 awk '/^\[/ { inside = ($0 == ENVIRON["KEY"]); next }
@@ -144,6 +164,10 @@ $CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0|@="CorvalaActiveX
 $HKLM\\Google\\Chrome\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.json"
 $HKLM\\Microsoft\\Edge\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.json"
 $HKLM\\Mozilla\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.firefox.json"
+$CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0\\0\\win64|@="C:\\\\Program Files\\\\Corvala\\\\CorvalaActiveX.dll"
+$CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0\\0\\win32|@="C:\\\\Program Files (x86)\\\\Corvala\\\\CorvalaActiveX.dll"
+$CLASSES\\Wow6432Node\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|@="C:\\\\Program Files (x86)\\\\Corvala\\\\CorvalaActiveX.dll"
+$CLASSES\\Wow6432Node\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|"ThreadingModel"="Apartment"
 EOF
 
 # The control, created by its ProgID through the registered type library.
@@ -152,11 +176,14 @@ var control = new ActiveXObject("CorvalaAX.CorvalaAX.1");
 control.PrintFile = "http://127.0.0.1/files/report.cvep";
 WScript.Echo(control.PrintFile);
 EOF
-control_answers() {
-  win cscript //nologo "$(winepath -w "$RUN/control.js")"
+control_answers() { # the cscript of one width
+  win "$1" //nologo "$(winepath -w "$RUN/control.js")"
   [ "$(tr -d '\r' <"$RUN/wine.out")" = "http://127.0.0.1/files/report.cvep" ]
 }
-check "control created by ProgID, PrintFile set and read" control_answers
+for folder in system32 syswow64; do
+  check "control created by ProgID from $folder's cscript, PrintFile set and read" \
+    control_answers "C:\\windows\\$folder\\cscript.exe"
+done
 
 # --- the two roads through the shell -------------------------------------
 # Starts target as the shell would and answers the viewer's dialogs (a print
@@ -185,6 +212,13 @@ print(urllib.request.urlopen(sys.argv[1] + '/stats/files/' + sys.argv[2]).read()
 seen_is() { [ "$(cat "$RUN/seen.txt")" = "$1" ]; }
 # One message naming $1 (the German texts are installed: the text varies).
 seen_refusal() { [ "$(wc -l <"$RUN/seen.txt")" -eq 1 ] && LC_ALL=C grep -q -F " $1: " "$RUN/seen.txt"; }
+
+# The installed 32-bit plug-in, loaded by the 32-bit browser stand-in.
+head -c 30000 /dev/urandom >"$RUN/plugin.cvep"
+jobs=$(jobs_now)
+check "32-bit plug-in prints through the 32-bit browser stand-in" \
+  win "$BUILD32/tests/plugin/nphost/nphost.exe" -a 1 'C:\Program Files (x86)\Corvala\NPcvw32.dll' "Z:$RUN/plugin.cvep"
+check "32-bit plug-in: printed bytes equal the stream" printed "$RUN/plugin.cvep"
 
 cp "$ROOT/samples/inventory-status.txt" "$PUBLIC/downloaded report.cvep"
 jobs=$(jobs_now)
@@ -229,7 +263,7 @@ export_registry removed
 grep '^\[' "$RUN/before.txt" | sort >"$RUN/before.keys"
 grep '^\[' "$RUN/removed.txt" | sort >"$RUN/removed.keys"
 # Windows Installer keeps its own (empty) product lists; Wine adds the display
-# (and a video key for each display it starts on).
+# (and a video key for each display it starts on) and its font cache.
 cat >"$RUN/theirs.keys" <<'EOF'
 [HKEY_LOCAL_MACHINE\Hardware\DEVICEMAP\VIDEO]
 [HKEY_LOCAL_MACHINE\Software\Classes\Installer]
@@ -243,7 +277,8 @@ cat >"$RUN/theirs.keys" <<'EOF'
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18\Products]
 EOF
 comm -13 "$RUN/before.keys" "$RUN/removed.keys" | grep -v -x -F -f "$RUN/theirs.keys" |
-  grep -v -F '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Video\' >"$RUN/added.keys"
+  grep -v -F -e '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Video\' \
+    -e '\Software\Wine\Fonts\Cache\' >"$RUN/added.keys"
 check "no key added" test ! -s "$RUN/added.keys"
 check "no value of ours" test -z "$(grep -i -E 'corvala|cvep|6C0F4A2' "$RUN/removed.txt" | grep -v -i 'sandbox')"
 finish
