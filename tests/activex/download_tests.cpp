@@ -9,6 +9,7 @@
 #include "faults.h"
 #include "messages.h"
 #include "module.h"
+#include "recording_viewer.h"
 #include "testbed.h"
 #include "url_check.h"
 
@@ -97,63 +98,6 @@ struct BindHostSite : IServiceProvider, IBindHost {
     }
 };
 
-struct ViewerRun {
-    std::string commandLine;
-    std::string data;
-    bool deletedFile;
-};
-
-/* The recorder standing in for the viewer, under a path with blanks. */
-class RecordingViewer {
-public:
-    std::string path;
-    std::string records;
-    RecordingViewer()
-    {
-        path = MakeScratchDir("viewer") + "\\Corvala Viewer.exe";
-        CopyFileA(WinePath(CORV_VIEWER_RECORDER).c_str(), path.c_str(), FALSE);
-        records = MakeScratchDir("viewer-runs");
-        SetEnvironmentVariableA("CORV_VIEWER_RECORD_DIR", records.c_str());
-        SetViewerAppPaths(path, "");
-    }
-    ~RecordingViewer() { DeleteViewerAppPaths(); }
-    /* The runs recorded so far, after waiting up to ms for expected ones. */
-    std::vector<ViewerRun> Runs(size_t expected, DWORD ms = 10000)
-    {
-        std::vector<ViewerRun> runs;
-        for (DWORD start = GetTickCount();; Sleep(50)) {
-            runs = Read();
-            if (runs.size() >= expected || GetTickCount() - start > ms)
-                return runs;
-        }
-    }
-    std::string CommandLineFor(const std::string &file) const
-    {
-        return "\"" + path + "\" \"" + file + "\" -d";
-    }
-
-private:
-    std::vector<ViewerRun> Read()
-    {
-        std::vector<std::string> names;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((records + "\\*.cmd").c_str(), &found);
-        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-            names.push_back(std::string(found.cFileName, strlen(found.cFileName) - 4));
-        if (search != INVALID_HANDLE_VALUE)
-            FindClose(search);
-        std::sort(names.begin(), names.end());   /* in run order */
-        std::vector<ViewerRun> runs;
-        for (const std::string &name : names) {
-            std::string record = ReadBytes(records + "\\" + name + ".cmd");
-            size_t line = record.find('\n');
-            runs.push_back(ViewerRun{ record.substr(0, line), ReadBytes(records + "\\" + name + ".dat"),
-                                      record.compare(line + 1, 7, "deleted") == 0 });
-        }
-        return runs;
-    }
-};
-
 struct JobResult {
     HRESULT hr;
     std::string tempFile;
@@ -214,7 +158,7 @@ TEST_CASE("a complete download reaches the viewer byte for byte, whichever way i
         { "ten redirects", 3000, "/redirect/10/", "", false },
         { "gzip coded, longer than the data", 10, "/gzip/", "", true },
     };
-    RecordingViewer viewer;
+    RecordingViewer viewer(CORV_VIEWER_RECORDER);
     int tempsBefore = CountTempFiles("CVT");
     for (const Row &row : rows) {
         CAPTURE(row.label);
@@ -257,7 +201,7 @@ TEST_CASE("a failed download is reported with the address and the reason, and no
         { HttpBase() + "/redirect/11/broken.prn", "FILE ERR 2f7c" },
         { HttpBase() + "/redirect/40/broken.prn", "FILE ERR 2f7c" },
     };
-    RecordingViewer viewer;
+    RecordingViewer viewer(CORV_VIEWER_RECORDER);
     int tempsBefore = CountTempFiles("CVT");
     for (const Row &row : rows) {
         CAPTURE(row.url);
@@ -384,7 +328,7 @@ TEST_CASE("the disk: a block that cannot be written ends the job once; short wri
     std::string data = PatternBytes(60000, 31);
     std::string url = HttpBase() + "/slow/disk.prn?chunk=6000&delay=40";
     PublishFile("disk.prn", data);
-    RecordingViewer viewer;
+    RecordingViewer viewer(CORV_VIEWER_RECORDER);
     SysCallOverride writes("WriteFile", AsProc(LimitedWriteFile));
     g_writeCalls = 0;
     SUBCASE("a full disk on the second block")
@@ -414,7 +358,7 @@ TEST_CASE("a temporary name that cannot be made offers Retry and Cancel before a
     PublishFile("retry.prn", "retry data");
     std::string url = HttpBase() + "/files/retry.prn";
     std::string message = OpenFileError(TempDirectory(), "Directory name invalid.");
-    RecordingViewer viewer;
+    RecordingViewer viewer(CORV_VIEWER_RECORDER);
     SysCallOverride names("GetTempFileNameA", AsProc(FailingGetTempFileName));
     g_tempNameFailures = 1;
     int requestsBefore = HttpRequestCount("/files/retry.prn");
@@ -450,7 +394,7 @@ TEST_CASE("names other programs hold are passed over and their files untouched; 
 {
     PublishFile("taken.prn", "our data");
     std::wstring url = Wide(HttpBase() + "/files/taken.prn");
-    RecordingViewer viewer;
+    RecordingViewer viewer(CORV_VIEWER_RECORDER);
     SysCallOverride names("GetTempFileNameA", AsProc(ThreeTempNames));
     struct Row {
         int taken;
@@ -511,7 +455,7 @@ TEST_CASE("jobs own their files: two overlapping jobs, and a job that outlives i
     std::string first = PatternBytes(30000, 41), second = PatternBytes(25000, 42);
     PublishFile("first.prn", first);
     PublishFile("second.prn", second);
-    RecordingViewer viewer;
+    RecordingViewer viewer(CORV_VIEWER_RECORDER);
     BindHostSite site;
     char firstTemp[TEMP_NAME_CAPACITY] = "", latestTemp[TEMP_NAME_CAPACITY] = "";
     BSTR firstUrl = SysAllocString(Wide(HttpBase() + "/slow/first.prn?chunk=3000&delay=50").c_str());

@@ -6,6 +6,7 @@
 #include "doctest_config.h"
 #include "frames.h"
 #include "json_reader.h"
+#include "recording_viewer.h"
 #include "session.h"
 #include "testbed.h"
 
@@ -89,44 +90,23 @@ HostRun RunHost(const std::string &input)
     return run;
 }
 
-/* The recorder in the viewer's place (under a path with blanks), and the
-   test's own temporary folder, which the host inherits. */
+/* The recorder in the viewer's place, and the test's own temporary folder,
+   which the host inherits. */
 struct Bench {
-    std::string viewer, records, temp;
+    RecordingViewer viewer{ CORV_VIEWER_RECORDER, "printhost viewer" };
+    std::string temp;
     Bench()
     {
-        viewer = MakeScratchDir("printhost viewer") + "\\Corvala Viewer.exe";
-        CopyFileA(WinePath(CORV_VIEWER_RECORDER).c_str(), viewer.c_str(), FALSE);
-        records = MakeScratchDir("printhost-runs");
         temp = MakeScratchDir("printhost-temp") + "\\";
-        SetEnvironmentVariableA("CORV_VIEWER_RECORD_DIR", records.c_str());
         SetEnvironmentVariableA("TMP", temp.c_str());
         SetEnvironmentVariableA("TEMP", temp.c_str());
-        SetViewerAppPaths(viewer, "");
     }
-    ~Bench() { DeleteViewerAppPaths(); }
-    /* The command lines and files the viewer got, oldest first, once
-       expected runs are in (or after a while). */
-    std::vector<std::pair<std::string, std::string>> Runs(size_t expected)
+    /* The runs since the last call, oldest first, once expected ones are in
+       (or after a short while when none are). */
+    std::vector<ViewerRun> Runs(size_t expected)
     {
-        std::vector<std::string> names;
-        for (DWORD start = GetTickCount(); GetTickCount() - start < (expected > 0 ? 10000u : 300u); Sleep(50)) {
-            names.clear();
-            WIN32_FIND_DATAA found;
-            HANDLE search = FindFirstFileA((records + "\\*.cmd").c_str(), &found);
-            for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-                names.push_back(std::string(found.cFileName, strlen(found.cFileName) - 4));
-            if (search != INVALID_HANDLE_VALUE)
-                FindClose(search);
-            if (expected > 0 && names.size() >= expected)
-                break;
-        }
-        std::sort(names.begin(), names.end());
-        std::vector<std::pair<std::string, std::string>> runs;
-        for (const std::string &name : names) {
-            runs.emplace_back(ReadBytes(records + "\\" + name + ".cmd"), ReadBytes(records + "\\" + name + ".dat"));
-            DeleteFileA((records + "\\" + name + ".cmd").c_str());
-        }
+        std::vector<ViewerRun> runs = viewer.Runs(expected, expected > 0 ? 10000 : 300);
+        viewer.Forget();
         return runs;
     }
 };
@@ -210,11 +190,14 @@ TEST_CASE("the host answers each message, prints only whole transfers of its own
         auto runs = bench.Runs(row.printed.size());
         REQUIRE(runs.size() == row.printed.size());
         for (size_t i = 0; i < runs.size(); i++) {
-            CHECK(runs[i].second == row.printed[i]);
+            CHECK(runs[i].data == row.printed[i]);
             /* `"<viewer>" "<our temporary file>" -d`, deleted by the viewer */
-            std::string expected = "\"" + bench.viewer + "\" \"" + bench.temp + "CVT";
-            CHECK(runs[i].first.compare(0, expected.size(), expected) == 0);
-            CHECK(runs[i].first.find("\" -d\ndeleted\n") != std::string::npos);
+            const std::string &line = runs[i].commandLine;
+            std::string expected = "\"" + bench.viewer.path + "\" \"" + bench.temp + "CVT";
+            CHECK(line.compare(0, expected.size(), expected) == 0);
+            CHECK(line.size() > 4);
+            CHECK(line.compare(line.size() - 4, 4, "\" -d") == 0);
+            CHECK(runs[i].deletedFile);
         }
         CHECK(CountTempFiles("CVT") == 0);
     }
