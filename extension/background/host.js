@@ -69,6 +69,14 @@ export class HostSession {
     return reply;
   }
 
+  /* Says hello; resolves once the host answered it.  Other messages may
+     follow at once: the browser holds them until the host reads them. */
+  async greet() {
+    this.send({ type: "hello" });
+    await this.expect("hello", undefined, HELLO_TIMEOUT_MS);
+    this.greeted = true;
+  }
+
   close() {
     const port = this.port;
     this.port = null;
@@ -81,9 +89,7 @@ export class HostSession {
 export async function openHost() {
   const session = new HostSession();
   try {
-    session.send({ type: "hello" });
-    await session.expect("hello", undefined, HELLO_TIMEOUT_MS);
-    session.greeted = true;
+    await session.greet();
     return session;
   } catch (error) {
     session.close();

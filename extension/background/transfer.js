@@ -4,7 +4,7 @@ import { sameOriginAddress } from "./address.js";
 import { Crc32 } from "./crc32.js";
 import { base64 } from "./encode.js";
 import { PrintError } from "./errors.js";
-import { openHost } from "./host.js";
+import { HostSession } from "./host.js";
 
 /* Raw bytes per chunk message, and chunks sent before waiting for an ack:
    the host holds about one chunk, the browser's pipe the others. */
@@ -45,25 +45,33 @@ function declaredSize(response) {
   return Number(length);
 }
 
-async function streamToHost(host, response, onProgress) {
+/* The begin and the first chunks go out at once, even before the host
+   process has answered its hello: its start-up overlaps the download.
+   `greeting` settles once the hello was answered. */
+async function streamToHost(host, greeting, response, onProgress) {
   const job = newJobId();
   const size = declaredSize(response);
   host.send({ type: "begin", job, size });
-  await host.expect("ready", job);
+  const opened = greeting.then(() => host.expect("ready", job));
+  opened.catch(() => {}); /* awaited below */
 
   const crc = new Crc32();
   const buffer = new Uint8Array(CHUNK_BYTES);
   let filled = 0, seq = 0, inFlight = 0, total = 0;
   const acked = async () => {
+    await opened;
     const ack = await host.expect("ack", job);
     inFlight -= 1;
     onProgress(ack.received, size);
   };
+  /* The next chunk is checksummed and encoded while the acks are awaited. */
   const sendChunk = async (bytes) => {
     crc.update(bytes);
-    host.send({ type: "chunk", job, seq: seq++, data: base64(bytes) });
-    if (++inFlight >= IN_FLIGHT)
+    const data = base64(bytes);
+    if (inFlight >= IN_FLIGHT)
       await acked();
+    host.send({ type: "chunk", job, seq: seq++, data });
+    inFlight += 1;
   };
 
   const reader = response.body.getReader();
@@ -88,6 +96,7 @@ async function streamToHost(host, response, onProgress) {
   }
   if (filled > 0)
     await sendChunk(buffer.subarray(0, filled));
+  await opened;
   while (inFlight > 0)
     await acked();
   host.send({ type: "end", job, size: total, crc32: crc.value });
@@ -100,23 +109,21 @@ async function streamToHost(host, response, onProgress) {
    total)` follows the acks; total is -1 when unknown. */
 export async function printAddress(url, base, onProgress, session = null) {
   const address = sameOriginAddress(url, base);
-  const opening = session ? Promise.resolve(session) : openHost();
+  const host = session ?? new HostSession();
+  const greeting = session ? Promise.resolve() : host.greet();
+  greeting.catch(() => {}); /* awaited in the transfer */
   let response;
   try {
     response = await fetchSpool(address);
   } catch (error) {
-    opening.then((host) => host.close(), () => {});
+    host.close();
     throw error;
   }
-  let host;
   try {
-    host = await opening;
+    await streamToHost(host, greeting, response, onProgress);
   } catch (error) {
     response.body?.cancel().catch(() => {});
     throw error;
-  }
-  try {
-    await streamToHost(host, response, onProgress);
   } finally {
     host.close();
   }
