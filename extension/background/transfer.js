@@ -7,8 +7,12 @@ import { PrintError } from "./errors.js";
 import { HostSession } from "./host.js";
 
 /* Raw bytes per chunk message, and chunks sent before waiting for an ack:
-   the host holds about one chunk, the browser's pipe the others. */
-export const CHUNK_BYTES = 1 << 20;
+   the host holds about one chunk, the browser's pipe the others.  Posting
+   a message to the host costs the worker more than its checksum and
+   base64 together, and less per byte the larger it is: the protocol's
+   largest chunk (4 MiB) took a 50 MB print from 1.03 s to 0.84 s against
+   1 MiB (2 MiB: 0.93 s; 4 MiB with two in flight: 0.94 s). */
+export const CHUNK_BYTES = 4 << 20;
 const IN_FLIGHT = 4;
 
 let jobCount = 0;
