@@ -3,21 +3,27 @@
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 PACKAGES="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
-  xvfb x11-utils xdotool doctest-dev python3 procps clang libclang-rt-14-dev wixl msitools curl
-  chromium firefox-esr zip"
-missing=""
-for p in $PACKAGES; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
-done
+  xvfb x11-utils xdotool doctest-dev python3 procps clang libclang-rt-14-dev wixl msitools curl zip"
+# The browsers the extension's tests drive, without their recommended extras.
+BROWSERS="chromium firefox-esr"
+missing() {
+  for p in "$@"; do
+    dpkg -s "$p" >/dev/null 2>&1 || printf ' %s' "$p"
+  done
+}
+missing=$(missing $PACKAGES)
 # Node and npm drive the browsers in the extension's tests; any installed
 # node of 18 or later will do, otherwise Debian's.
 command -v node >/dev/null 2>&1 || missing="$missing nodejs"
 command -v npm >/dev/null 2>&1 || missing="$missing npm"
-if [ -n "$missing" ]; then
-  echo "installing:$missing"
+browsers=$(missing $BROWSERS)
+if [ -n "$missing$browsers" ]; then
+  echo "installing:$missing$browsers"
   apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
 fi
+# Wine keeps its recommended libraries (fonts, X extensions, TLS, printing).
+[ -z "$missing" ] || DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+[ -z "$browsers" ] || DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $browsers
 # playwright-core (one package, no browser of its own) lives outside the
 # source tree, in the build folder's node folder; the version is pinned.
 PLAYWRIGHT_VERSION=1.65.2
