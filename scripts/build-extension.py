@@ -28,9 +28,8 @@ def chromium_manifest(base):
 
 def firefox_manifest(base):
     manifest = dict(base)
-    # No service workers and no download hook in Firefox.
+    # No service workers in Firefox.
     manifest["background"] = {"scripts": [base["background"]["service_worker"]], "type": "module"}
-    manifest["permissions"] = [p for p in base["permissions"] if p != "downloads"]
     manifest["browser_specific_settings"] = {"gecko": {"id": GECKO_ID, "strict_min_version": "115.0"}}
     return manifest
 

@@ -1,10 +1,13 @@
-/* The common end of every road: fetch the spool file with the page's
-   cookies and stream it to the print host, which starts the viewer. */
-import { sameOriginAddress } from "./address.js";
+/* The streaming road, for browsers that cannot name a download of their
+   own (Firefox): fetch the spool file with the page's cookies and stream it
+   to the print host, which writes it to a file of its own and starts the
+   viewer.  Chromium lets the browser download the file instead
+   (download_road.js). */
+import { checkAnswer } from "./checks.js";
 import { Crc32 } from "./crc32.js";
 import { base64 } from "./encode.js";
 import { PrintError } from "./errors.js";
-import { HostSession } from "./host.js";
+import { newJobId } from "./host.js";
 
 /* Raw bytes per chunk message, and chunks sent before waiting for an ack:
    the host holds about one chunk, the browser's pipe the others.  Posting
@@ -15,27 +18,22 @@ import { HostSession } from "./host.js";
 export const CHUNK_BYTES = 4 << 20;
 const IN_FLIGHT = 4;
 
-let jobCount = 0;
-
-function newJobId() {
-  jobCount += 1;
-  return `j${Date.now().toString(36)}-${jobCount}`;
-}
-
-/* A redirect is never followed: its target could be another site, which
-   would get its own cookies sent along before anyone could look at it. */
-async function fetchSpool(url) {
+/* Redirects are followed as the browser follows them; where they ended
+   and what came back are checked before a byte of the body is read. */
+async function fetchSpool(url, origin) {
   let response;
   try {
-    response = await fetch(url, { credentials: "include", redirect: "manual", cache: "no-store" });
+    response = await fetch(url, { credentials: "include", redirect: "follow", cache: "no-store" });
   } catch (error) {
     throw new PrintError("http", `The spool file could not be fetched: ${error.message}`);
   }
-  if (response.type === "opaqueredirect" || response.redirected)
-    throw new PrintError("address", "The server redirected the request for the spool file; redirects are not followed.");
-  if (!response.ok) {
+  try {
+    checkAnswer({ finalUrl: response.url, mime: response.headers.get("content-type") }, origin);
+    if (!response.ok)
+      throw new PrintError("http", `The server answered ${response.status} ${response.statusText}`.trim() + ".");
+  } catch (error) {
     response.body?.cancel().catch(() => {});
-    throw new PrintError("http", `The server answered ${response.status} ${response.statusText}`.trim() + ".");
+    throw error;
   }
   return response;
 }
@@ -52,10 +50,10 @@ function declaredSize(response) {
 /* The begin and the first chunks go out at once, even before the host
    process has answered its hello: its start-up overlaps the download.
    `greeting` settles once the hello was answered. */
-async function streamToHost(host, greeting, response, onProgress) {
+async function sendStream(host, greeting, response, onProgress, policyOrigin) {
   const job = newJobId();
   const size = declaredSize(response);
-  host.send({ type: "begin", job, size });
+  host.send({ type: "begin", job, size, ...(policyOrigin ? { origin: policyOrigin } : {}) });
   const opened = greeting.then(() => host.expect("ready", job));
   opened.catch(() => {}); /* awaited below */
 
@@ -105,30 +103,21 @@ async function streamToHost(host, greeting, response, onProgress) {
     await acked();
   host.send({ type: "end", job, size: total, crc32: crc.value });
   await host.expect("done", job);
+  return job;
 }
 
-/* Prints `url`, which must be of `base`'s origin.  `session` is a host
-   session already opened (the download road opens it first); otherwise the
-   host starts while the request is on its way.  `onProgress(received,
-   total)` follows the acks; total is -1 when unknown. */
-export async function printAddress(url, base, onProgress, session = null) {
-  const address = sameOriginAddress(url, base);
-  const host = session ?? new HostSession();
-  const greeting = session ? Promise.resolve() : host.greet();
-  greeting.catch(() => {}); /* awaited in the transfer */
-  let response;
+/* Streams `address` (checked by the caller) to `host`, whose hello
+   `greeting` may still be on its way: the host starts while the request
+   is.  The answer must come from `origin`.  `onProgress(received, total)`
+   follows the acks (total -1 when unknown); `policyOrigin`, when given,
+   goes to the host with the transfer.  Resolves with the job once the
+   viewer was started. */
+export async function streamToHost({ address, origin, host, greeting, onProgress, policyOrigin }) {
+  const response = await fetchSpool(address, origin);
   try {
-    response = await fetchSpool(address);
-  } catch (error) {
-    host.close();
-    throw error;
-  }
-  try {
-    await streamToHost(host, greeting, response, onProgress);
+    return await sendStream(host, greeting, response, onProgress, policyOrigin);
   } catch (error) {
     response.body?.cancel().catch(() => {});
     throw error;
-  } finally {
-    host.close();
   }
 }

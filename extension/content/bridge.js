@@ -2,7 +2,9 @@
      {type: "corvala-print", id: "<string>", url: "<address>"}
    to its own window and gets back
      {type: "corvala-print-status", id, state}, state "started", "progress"
-   ({received, total}), "done" or "error" ({message}); and
+   ({received, total}), "done" or "error" ({message}), and after "done" one
+   "outcome" ({outcome: "printed" with copies, "saved", "cancelled" or
+   "failed" with message}); and
      {type: "corvala-print-ping"} is answered by
      {type: "corvala-print-pong", version}.
    Only messages of the page's own window count; the background decides
@@ -13,17 +15,21 @@
   const post = (message) => window.postMessage(message, origin);
 
   function print(id, url) {
-    let finished = false;
+    let handed = false, finished = false;
     const port = api.runtime.connect({ name: "corvala-print" });
     port.onMessage.addListener((status) => {
       post({ type: "corvala-print-status", id, ...status });
-      finished = status.state === "done" || status.state === "error";
+      handed ||= status.state === "done";
+      finished = status.state === "outcome" || status.state === "error";
       if (finished)
         port.disconnect();
     });
     port.onDisconnect.addListener(() => {
-      if (!finished)
-        post({ type: "corvala-print-status", id, state: "error", message: "The Corvala/400 extension stopped." });
+      if (finished)
+        return;
+      const message = "The Corvala/400 extension stopped.";
+      post(handed ? { type: "corvala-print-status", id, state: "outcome", outcome: "failed", message }
+        : { type: "corvala-print-status", id, state: "error", message });
     });
     port.postMessage({ url: typeof url === "string" ? url : "" });
   }

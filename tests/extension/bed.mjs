@@ -59,16 +59,31 @@ export async function httpText(route) {
   return response.ok ? response.text() : null;
 }
 
+/* The relay between the Linux browser and the Windows host
+   (native_relay.c), built natively once per build folder. */
+function nativeRelay() {
+  const source = path.join(here, "native_relay.c");
+  const exe = path.join(BUILD, "native", "native_relay");
+  if (!fs.existsSync(exe) || fs.statSync(exe).mtimeMs < fs.statSync(source).mtimeMs) {
+    fs.mkdirSync(path.dirname(exe), { recursive: true });
+    const { status, stderr } = spawnSync("cc", ["-O2", "-o", exe, source], { encoding: "utf8" });
+    if (status !== 0)
+      throw new Error(`the relay did not build: ${stderr}`);
+  }
+  return exe;
+}
+
 /* Installs the print host for a browser: a launcher that runs it under
-   the test bed's Wine prefix, its stderr to a log file (Wine's helper
-   processes would otherwise hold the browser's stderr open), and the
-   host manifest in `manifestDir`.  The recorder, when it stands in for
-   the viewer, writes its runs to `records`. */
+   the test bed's Wine prefix through the relay that gives it Windows
+   paths, its stderr to a log file (Wine's helper processes would otherwise
+   hold the browser's stderr open), and the host manifest in
+   `manifestDir`.  The recorder, when it stands in for the viewer, writes
+   its runs to `records`. */
 export function installHost(manifestDir, work, records, browser = "chromium") {
   const launcher = path.join(work, "print-host.sh");
   const env = `WINEPREFIX='${PREFIX}' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'`;
   fs.writeFileSync(launcher, `#!/bin/sh\nexport ${env} CORV_VIEWER_RECORD_DIR='${winPath(records)}'\n` +
-    `exec wine '${HOST_EXE}' "$@" 2>>'${path.join(work, "host-stderr.log")}'\n`, { mode: 0o755 });
+    `exec '${nativeRelay()}' wine '${HOST_EXE}' "$@" 2>>'${path.join(work, "host-stderr.log")}'\n`, { mode: 0o755 });
   const manifest = { name: "com.corvala.print", description: "Corvala/400 print host", path: launcher, type: "stdio" };
   if (browser === "chromium")
     manifest.allowed_origins = [`chrome-extension://${EXTENSION_ID}/`];
@@ -138,16 +153,23 @@ export async function openPage(page, query) {
   await page.waitForFunction(() => window.pong, null, { timeout: 10000 });
 }
 
-/* Asks the page to print `url` and gives back its statuses once it ended. */
+/* Asks the page to print `url` and gives back its statuses once it ended
+   (an outcome or an error). */
 export async function pagePrint(page, url, ms = 60000) {
   const id = await page.evaluate((url) => {
     const id = `t${Math.random()}`;
     window.postMessage({ type: "corvala-print", id, url }, location.origin);
     return id;
   }, url);
-  await page.waitForFunction((id) => window.statuses.some((s) => s.id === id && /done|error/.test(s.state)), id,
+  await page.waitForFunction((id) => window.statuses.some((s) => s.id === id && /outcome|error/.test(s.state)), id,
     { timeout: ms });
   return page.evaluate((id) => window.statuses.filter((s) => s.id === id), id);
+}
+
+/* What the extension left in a downloads folder: its own folder's files. */
+export function ourDownloads(downloads) {
+  const ours = path.join(downloads, "corvala");
+  return fs.existsSync(ours) ? fs.readdirSync(ours) : [];
 }
 
 /* The sandbox printer's documents, oldest first. */

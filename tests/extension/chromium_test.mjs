@@ -1,7 +1,8 @@
 /* The extension in headless Chromium against the loopback server: the
-   page button and the download takeover end in the print host, which
-   starts the recorder standing in for the viewer (or, once, the real
-   viewer printing to the sandbox printer); refusals print nothing; with no
+   page button and the download takeover bring the browser's own download
+   to the print host, which starts the recorder standing in for the viewer
+   (or, once, the real viewer printing to the sandbox printer); refusals
+   print nothing; nothing of ours stays in the downloads folder; with no
    host installed downloads land as usual. */
 import assert from "node:assert/strict";
 import { randomBytes } from "node:crypto";
@@ -31,72 +32,103 @@ async function nextRun(before) {
   const runs = await bed.until(() => { const r = bed.viewerRuns(records); return r.length > before && r; });
   assert.ok(runs, "the viewer was started");
   const run = runs[before];
-  assert.match(run.command, /^"[^"]*viewer_recorder\.exe" "[^"]*\\CVT[^"\\]*" -d$/i);
+  assert.match(run.command, /^"[^"]*viewer_recorder\.exe" "[^"]*\\CVT[^"\\]*" -d -o "[^"]*"$/i);
   assert.ok(run.deleted, "the viewer could delete the host's file");
   return run;
 }
 
-test("the page button prints the page's file with its session", async () => {
+/* Nothing of a print stays: no host file, nothing of ours downloaded. */
+function assertNothingLeft(downloads = browser.downloads) {
+  assert.deepEqual(bed.hostTempFiles(), []);
+  assert.deepEqual(bed.ourDownloads(downloads), []);
+}
+
+test("the page button prints what the page's address answers, and refuses what it may not print", async (t) => {
   const { page } = browser;
   bed.publish("button.txt", sample);
   await bed.openPage(page, { file: "button.txt" });
   assert.equal(await page.evaluate(() => window.pong.version), "1.0.5");
-  const runs = bed.viewerRuns(records).length;
-  await page.click("#print");
-  await page.waitForFunction(() => window.statuses.some((s) => s.state === "done" || s.state === "error"));
-  const states = await page.evaluate(() => window.statuses.map((s) => s.state));
-  assert.deepEqual(states, ["started", "progress", "done"]);
-  assert.deepEqual((await nextRun(runs)).bytes, sample);
-  assert.deepEqual(bed.hostTempFiles(), []);
+  const rows = [
+    ["the page's own file", "/spool/button.txt", null],
+    ["a redirect that stays on the page's site", "/redirect/2/button.txt", null],
+    ["another origin", `${OTHER_ORIGIN}/spool/button.txt`, /page's own site/],
+    ["not http", "ftp://127.0.0.1/button.txt", /http and https/],
+    ["a redirect to another origin", `/away?to=${OTHER_ORIGIN}/files/button.txt`, /another site/],
+    ["a 404 (an error page)", "/spool/missing.cvep", /no such spool file|web page/],
+    ["a login page instead of the file", "/spool/button.txt?as=html", /web page instead of a spool file/],
+  ];
+  for (const [what, url, refusal] of rows) {
+    await t.test(what, async () => {
+      const runs = bed.viewerRuns(records).length;
+      const statuses = await bed.pagePrint(page, url);
+      if (refusal) {
+        assert.equal(statuses.at(-1).state, "error");
+        assert.match(statuses.at(-1).message, refusal);
+        await bed.sleep(300);
+        assert.equal(bed.viewerRuns(records).length, runs, "nothing printed");
+      } else {
+        assert.deepEqual(statuses.map((s) => s.state), ["started", "progress", "done", "outcome"]);
+        assert.deepEqual((await nextRun(runs)).bytes, sample);
+      }
+      assertNothingLeft();
+    });
+  }
 });
 
-test("a spool file the browser downloads is taken over before it lands", async (t) => {
+test("a spool file the user downloads is printed from the one answer the server gave", async (t) => {
   const { page, downloads } = browser;
-  for (const [link, name] of [["#mime", "typed.txt"], ["#attachment", "attached.cvep"]]) {
+  const rows = [["#mime", "typed.txt", "/spool/typed.txt"], ["#attachment", "attached.cvep", "/spool/attached.cvep"],
+    ["#post button", "posted.cvep", "/spool/posted.cvep"], ["#once", "once.cvep", "/once/once.cvep"]];
+  for (const [link, name, route] of rows) {
     await t.test(link, async () => {
       bed.publish(name, sample);
       await bed.openPage(page, { file: name });
       const runs = bed.viewerRuns(records).length;
       await page.click(link);
       assert.deepEqual((await nextRun(runs)).bytes, sample);
-      assert.deepEqual(fs.readdirSync(downloads), []);
+      assert.equal(await bed.httpText(`/stats${route}`), "1", "the server was asked once");
+      assert.ok(await bed.until(() => bed.ourDownloads(downloads).length === 0));
+      assertNothingLeft();
+      assert.deepEqual(fs.readdirSync(downloads).filter((n) => n !== "corvala"), []);
       assert.equal(page.url().includes("/page/"), true, "the tab stays on the page");
     });
   }
 });
 
-test("addresses that may not be printed are refused and print nothing", async (t) => {
+test("twenty requests at once from one page: one print, the others refused", async () => {
   const { page } = browser;
-  bed.publish("refused.cvep", sample);
-  await bed.openPage(page, { file: "refused.cvep" });
-  const rows = [
-    ["another origin", `${OTHER_ORIGIN}/spool/refused.cvep`, ["error"], /page's own site/],
-    ["not http", "ftp://127.0.0.1/refused.cvep", ["error"], /http and https/],
-    ["a redirect to another origin", `/away?to=${OTHER_ORIGIN}/spool/refused.cvep`, ["started", "error"], /redirect/],
-    ["a 404", "/spool/missing.cvep", ["started", "error"], /404/],
-  ];
+  bed.publish("twenty.cvep", sample);
+  await bed.openPage(page, { file: "twenty.cvep" });
   const runs = bed.viewerRuns(records).length;
-  for (const [what, url, states, message] of rows) {
-    await t.test(what, async () => {
-      const statuses = await bed.pagePrint(page, url);
-      assert.deepEqual(statuses.map((s) => s.state), states);
-      assert.match(statuses.at(-1).message, message);
-    });
-  }
-  await bed.sleep(500);
-  assert.equal(bed.viewerRuns(records).length, runs, "nothing printed");
-  assert.deepEqual(bed.hostTempFiles(), []);
-  assert.equal(await bed.httpText("/stats/spool/refused.cvep"), "0", "no request left the page's origin");
+  await page.evaluate(() => {
+    for (let i = 0; i < 20; i++)
+      window.postMessage({ type: "corvala-print", id: `at-once-${i}`, url: "/spool/twenty.cvep" }, location.origin);
+  });
+  await page.waitForFunction(() => new Set(window.statuses.filter((s) => /outcome|error/.test(s.state)).map((s) => s.id)).size === 20,
+    null, { timeout: 60000 });
+  const ends = await page.evaluate(() => window.statuses.filter((s) => /outcome|error/.test(s.state)));
+  assert.equal(ends.filter((s) => s.state === "outcome").length, 1);
+  assert.ok(ends.filter((s) => s.state === "error").every((s) => /already under way/.test(s.message)));
+  await bed.sleep(300);
+  assert.equal(bed.viewerRuns(records).length, runs + 1);
+  assert.equal(await bed.httpText("/stats/spool/twenty.cvep"), "1");
 });
 
-test("a viewer that cannot be started is the page's error, and the host's file is gone", async () => {
+test("a viewer that cannot be started: the page's error, and a takeover keeps the user's file", async () => {
+  const { page, downloads } = browser;
   bed.setViewer(path.join(work, "no such folder", "Corvala Viewer.exe"));
   try {
-    await bed.openPage(browser.page, { file: "refused.cvep" });
-    const statuses = await bed.pagePrint(browser.page, "/spool/refused.cvep");
+    bed.publish("kept.cvep", sample);
+    await bed.openPage(page, { file: "kept.cvep" });
+    const statuses = await bed.pagePrint(page, "/spool/kept.cvep");
     assert.deepEqual(statuses.map((s) => s.state), ["started", "progress", "error"]);
     assert.match(statuses.at(-1).message, /Corvala Viewer\.exe/);
+    assertNothingLeft();
+    await page.click("#attachment");
+    const kept = path.join(downloads, "corvala", "kept.cvep");
+    assert.ok(await bed.until(() => fs.existsSync(kept) && fs.readFileSync(kept).equals(sample)), "the file stays");
     assert.deepEqual(bed.hostTempFiles(), []);
+    fs.rmSync(kept);
   } finally {
     bed.setViewer(bed.RECORDER);
   }
@@ -110,12 +142,12 @@ test("a 50 MB spool file arrives byte for byte", async () => {
   const runs = bed.viewerRuns(records).length;
   const started = Date.now();
   const statuses = await bed.pagePrint(page, "/spool/big.cvep", 120000);
-  console.log(`50 MB: page to done ${Date.now() - started} ms`);
-  assert.equal(statuses.at(-1).state, "done", JSON.stringify(statuses.at(-1)));
+  console.log(`50 MB: page to outcome ${Date.now() - started} ms`);
+  assert.equal(statuses.at(-1).state, "outcome", JSON.stringify(statuses.at(-1)));
   const progress = statuses.filter((s) => s.state === "progress");
   assert.deepEqual(progress.at(-1), { ...progress.at(-1), received: big.length, total: big.length });
   assert.ok((await nextRun(runs)).bytes.equals(big), "bytes equal");
-  assert.deepEqual(bed.hostTempFiles(), []);
+  assertNothingLeft();
 });
 
 test("with no print host installed, downloads land as usual", async () => {
@@ -125,8 +157,9 @@ test("with no print host installed, downloads land as usual", async () => {
     await bed.openPage(bare.page, { file: "landing.cvep" });
     const statuses = await bed.pagePrint(bare.page, "/spool/landing.cvep");
     assert.match(statuses.at(-1).message, /not installed/);
+    assertNothingLeft(bare.downloads);
     await bare.page.click("#mime");
-    const landed = await bed.until(() => fs.readdirSync(bare.downloads).filter((n) => !n.endsWith(".crdownload"))[0]);
+    const landed = await bed.until(() => fs.readdirSync(bare.downloads).filter((n) => n !== "corvala" && !n.endsWith(".crdownload"))[0]);
     assert.ok(landed, "the download landed");
     assert.deepEqual(fs.readFileSync(path.join(bare.downloads, landed)), sample);
   } finally {
@@ -142,7 +175,7 @@ test("end to end: the real viewer prints the page's file to the sandbox printer"
     await bed.openPage(browser.page, { file: "end-to-end.txt" });
     const jobs = bed.spoolJobs().length;
     const statuses = await bed.pagePrint(browser.page, "/spool/end-to-end.txt");
-    assert.equal(statuses.at(-1).state, "done", JSON.stringify(statuses.at(-1)));
+    assert.deepEqual(statuses.at(-1), { ...statuses.at(-1), state: "outcome", outcome: "printed", copies: 1 });
     const job = await bed.until(() => {
       const file = bed.spoolJobs()[jobs];
       return file && fs.statSync(file).size >= sample.length && file;

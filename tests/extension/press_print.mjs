@@ -3,7 +3,7 @@
    the print host loads the test page for <file> (the loopback server sets
    its session cookie) and presses its print button; each status the page
    gets is printed, then the time from the press to "done" (the viewer was
-   started).  With <plain file> and <rounds>, it also times the browser's own
+   started); the round ends with the print's outcome.  With <plain file> and <rounds>, it also times the browser's own
    download of that file from the same page, round by round.
      node press_print.mjs <work folder> <file> [<plain file> <rounds>]     */
 import * as fs from "node:fs";
@@ -22,8 +22,10 @@ async function pressPrint() {
   await page.waitForFunction(() => window.statuses.some((s) => s.state === "done" || s.state === "error"), null,
     { timeout: 180000, polling: 10 });
   const ms = Date.now() - started;
+  await page.waitForFunction(() => window.statuses.some((s) => s.state === "outcome" || s.state === "error"), null,
+    { timeout: 180000 });
   const statuses = await page.evaluate(() => window.statuses);
-  return { ms, ok: statuses.at(-1).state === "done", statuses };
+  return { ms, ok: statuses.at(-1).state === "outcome", statuses };
 }
 
 async function plainDownload() {

@@ -21,10 +21,13 @@
   /stats/<path>            how many times <path> was requested
   /page/<name>             the file <root>/<name> as an HTML page that also sets
                            this run's session cookie (HttpOnly, SameSite=Strict)
-  /spool/<name>?as=mime|attachment
+  /spool/<name>?as=mime|attachment|html
                            the file, only to a request carrying that cookie (403
                            otherwise), typed application/x-corvala400-ep or sent
-                           as an attachment
+                           as an attachment; html: 200 with a login page instead
+                           (an application whose session ended); also to a POST
+  /once/<name>             the file as an attachment to the first request, then
+                           410 Gone (a one-time download link)
   POST /report/<key>       keeps the body; GET /report/<key> answers it (404 until then)
 Every answer forbids caching, so a test never sees another test's data.
 """
@@ -101,6 +104,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_body(200, page, ctype="text/html", headers=[cookie])
         if path.startswith("/spool/"):
             return self.serve_spool(path[len("/spool/"):], query.get("as", [""])[0])
+        if path.startswith("/once/"):
+            if COUNTS[path] > 1:
+                return self.send_body(410, b"<html>gone</html>", ctype="text/html")
+            return self.serve_spool(path[len("/once/"):], "attachment")
         if path.startswith("/report/"):
             with LOCK:
                 report = REPORTS.get(path)
@@ -115,8 +122,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        url = urllib.parse.urlsplit(self.path)
+        if url.path.startswith("/spool/"):
+            with LOCK:
+                COUNTS[url.path] = COUNTS.get(url.path, 0) + 1
+            kind = urllib.parse.parse_qs(url.query).get("as", [""])[0]
+            return self.serve_spool(url.path[len("/spool/"):], kind)
         with LOCK:
-            REPORTS[urllib.parse.urlsplit(self.path).path] = body
+            REPORTS[url.path] = body
         self.send_body(204, b"")
 
     def serve_spool(self, name, kind):
@@ -126,6 +139,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         data = self.read_file(name)
         if data is None:
             return self.send_body(404, b"<html>no such file</html>", ctype="text/html")
+        if kind == "html":
+            return self.send_body(200, b"<html><form>Sign in</form></html>", ctype="text/html")
         if kind == "attachment":
             disposition = ("Content-Disposition", "attachment; filename=%s" % os.path.basename(name))
             return self.send_body(200, data, headers=[disposition])

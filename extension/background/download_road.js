@@ -1,0 +1,66 @@
+/* The download road (Chromium): the browser downloads the spool file with
+   its own machinery, as it downloads anything for the user (the page's
+   session, redirects, its speed), into a folder of ours; the host is given
+   the finished file, takes it over and starts the viewer.  One request per
+   print, and the bytes never pass through the extension. */
+import { api } from "./browser.js";
+import { checkAnswer } from "./checks.js";
+import { discard, spoolFileName, whenComplete, whenDetermined } from "./downloads_watch.js";
+import { PrintError } from "./errors.js";
+import { handFile } from "./host.js";
+
+/* How often a running download's size is looked at for progress. */
+const PROGRESS_POLL_MS = 250;
+const PROGRESS_STEP = 4 << 20;
+
+/* Calls onProgress every PROGRESS_STEP bytes while the download runs;
+   returns the function that stops it. */
+function watchProgress(id, onProgress) {
+  let reported = 0;
+  const timer = setInterval(async () => {
+    const [item] = await api.downloads.search({ id }).catch(() => []);
+    if (item && item.bytesReceived - reported >= PROGRESS_STEP) {
+      reported = item.bytesReceived;
+      onProgress(item.bytesReceived, item.totalBytes > 0 ? item.totalBytes : -1);
+    }
+  }, PROGRESS_POLL_MS);
+  return () => clearInterval(timer);
+}
+
+/* Names the download once the server's answer passed the checks, or
+   stops it before anything lands. */
+async function admit(id, origin) {
+  const { item, suggest } = await whenDetermined(id);
+  try {
+    checkAnswer({ finalUrl: item.finalUrl || item.url, mime: item.mime }, origin);
+  } catch (error) {
+    await api.downloads.cancel(id).catch(() => {});
+    suggest();
+    throw error;
+  }
+  suggest({ filename: spoolFileName(item.filename), conflictAction: "uniquify" });
+}
+
+/* Prints `address` (checked by the caller) through a download of ours;
+   the answer must come from `origin`.  Same contract as streamToHost.
+   Whatever happens, neither the file nor its entry in the browser's list
+   stays behind. */
+export async function downloadToHost({ address, origin, host, greeting, onProgress, policyOrigin }) {
+  let id;
+  try {
+    id = await api.downloads.download({ url: address, saveAs: false, conflictAction: "uniquify" });
+  } catch (error) {
+    throw new PrintError("http", `The spool file could not be fetched: ${error?.message ?? error}`);
+  }
+  const stopProgress = watchProgress(id, onProgress);
+  try {
+    await admit(id, origin);
+    const item = await whenComplete(id);
+    stopProgress();
+    onProgress(item.fileSize, item.fileSize);
+    return await handFile(host, greeting, item.filename, policyOrigin);
+  } finally {
+    stopProgress();
+    await discard(id);
+  }
+}
