@@ -178,13 +178,15 @@ export function spoolJobs() {
   return fs.readdirSync(dir).filter((name) => name.startsWith("job-")).sort().map((name) => path.join(dir, name));
 }
 
-/* Starts answer-dialogs, which confirms the next print dialog of the
-   prefix; stop() ends it and gives back the dialogs it saw. */
-export function answerPrintDialog(work) {
+/* Starts answer-dialogs, which answers the dialogs of the prefix as
+   `mode` says (by default it confirms the next print dialog); stop() ends
+   it and gives back the dialogs it saw. */
+export function answerPrintDialog(work, mode = ["print"]) {
   const stopFile = path.join(work, "answered");
   const out = path.join(work, "answers.log");
+  fs.rmSync(stopFile, { force: true });
   const log = fs.openSync(out, "w");
-  const answerer = spawn("wine", [path.join(X64, "tests", "installer", "answer-dialogs.exe"), "print", winPath(stopFile), "120000"],
+  const answerer = spawn("wine", [path.join(X64, "tests", "installer", "answer-dialogs.exe"), ...mode, winPath(stopFile), "120000"],
     { stdio: ["ignore", log, log] });
   const ended = new Promise((resolve) => answerer.on("exit", resolve));
   return {
