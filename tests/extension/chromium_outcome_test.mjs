@@ -19,9 +19,9 @@ let browser;
 
 /* The answerer's modes (answer-dialogs.exe). */
 const MODES = {
-  printTwo: ["print", "2"],
-  save: ["save", bed.winPath(saved)],
-  cancelPrint: ["none"],
+  printTwo: ["print:2"],
+  save: [`save:${bed.winPath(saved)}`],
+  cancelPrint: ["cancel"],
   cancelSave: ["save-cancel"],
   wait: ["wait"],
 };
