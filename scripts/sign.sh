@@ -31,6 +31,12 @@ sign_check_certificate() { # PEM file of the signer's certificate
   fi
 }
 
+# Files exported by older Windows use ciphers OpenSSL 3 keeps in its legacy provider.
+sign_pkcs12() {
+  openssl pkcs12 -in "$CORV_SIGN_CERT" -passin "file:$SIGN_WORK/password" "$@" 2>/dev/null ||
+    openssl pkcs12 -legacy -in "$CORV_SIGN_CERT" -passin "file:$SIGN_WORK/password" "$@" 2>/dev/null
+}
+
 sign_prepare() {
   [ -n "${CORV_SIGN_CERT:-}" ] || return 1
   command -v osslsigncode >/dev/null || fail "osslsigncode is missing: run scripts/setup-deps.sh"
@@ -39,11 +45,9 @@ sign_prepare() {
   mkdir -p "$SIGN_WORK"
   # The password goes to osslsigncode in a file, never on a command line.
   (umask 077 && printf '%s' "${CORV_SIGN_PASSWORD:-}" >"$SIGN_WORK/password")
-  openssl pkcs12 -in "$CORV_SIGN_CERT" -passin "file:$SIGN_WORK/password" -nokeys -clcerts \
-      -out "$SIGN_WORK/cert.pem" 2>/dev/null ||
+  sign_pkcs12 -nokeys -clcerts -out "$SIGN_WORK/cert.pem" ||
     fail "CORV_SIGN_CERT: cannot open $CORV_SIGN_CERT (wrong CORV_SIGN_PASSWORD, or not a PKCS#12 file)"
-  openssl pkcs12 -in "$CORV_SIGN_CERT" -passin "file:$SIGN_WORK/password" -nocerts -nodes 2>/dev/null |
-      grep -q 'PRIVATE KEY' ||
+  sign_pkcs12 -nocerts -nodes | grep -q 'PRIVATE KEY' ||
     fail "CORV_SIGN_CERT: $CORV_SIGN_CERT holds no private key"
   grep -q 'BEGIN CERTIFICATE' "$SIGN_WORK/cert.pem" ||
     fail "CORV_SIGN_CERT: $CORV_SIGN_CERT holds no certificate of its own"

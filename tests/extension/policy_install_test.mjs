@@ -56,13 +56,21 @@ after(async () => {
   bed.setViewer(null);
 });
 
+/* Whether the page API answers on a fresh load of the test page. */
+async function answers(page) {
+  try {
+    await bed.openPage(page, { file: "policy.cvep" });
+    return true;
+  } catch {
+    return false;
+  }
+}
+
 test("Chromium installs the package named by policy, with the id the host allows", async () => {
-  const worker = await bed.until(() => context.serviceWorkers().find((w) => w.url().startsWith("chrome-extension://")), 60000);
-  assert.ok(worker, "the extension was installed");
-  assert.equal(new URL(worker.url()).host, bed.EXTENSION_ID);
   const page = context.pages()[0] ?? await context.newPage();
   bed.publish("policy.cvep", "printed by a policy-installed extension\n");
-  await bed.openPage(page, { file: "policy.cvep" });
+  assert.ok(await bed.until(() => answers(page), 90000), "the extension was installed and answers the page");
+  /* The host lets in only the id of the build's key. */
   const statuses = await bed.pagePrint(page, "/spool/policy.cvep");
   assert.equal(statuses.at(-1).state, "done", JSON.stringify(statuses.at(-1)));
   const runs = await bed.until(() => bed.viewerRuns(records).length > 0 && bed.viewerRuns(records));
