@@ -58,6 +58,7 @@ rm -f "$OUT" "$PART"
 mkdir -p "$BUILD"
 STAGE=$(mktemp -d "$BUILD/stage.XXXXXX")
 trap 'sign_cleanup; rm -rf "$PART" "$STAGE"' EXIT
+trap 'exit 1' INT TERM
 if sign_prepare "$STAGE/signing"; then SIGN=1; else SIGN=; fi
 mkdir -p "$STAGE/x86_64" "$STAGE/i686" "$STAGE/policy"
 cp "$VIEWER" "$CONTROL" "$PLUGIN64" "$SATELLITE" "$STAGE/x86_64/"

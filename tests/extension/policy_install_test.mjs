@@ -1,9 +1,7 @@
 /* The Chromium package as an administrator deploys it: the CRX and its
-   update manifest hosted on the loopback server, named by a machine policy
-   (ExtensionInstallForcelist), and Chromium started without loading the
-   extension itself installs it, with the id that the host manifest allows:
-   the page API answers and a print reaches the viewer through the host.
-   The policy file exists only for the length of the test. */
+   update manifest on the loopback server, named by a machine policy that
+   exists only for the length of the test; Chromium, not told to load the
+   extension, installs it with the id the host manifest allows. */
 import assert from "node:assert/strict";
 import { spawnSync } from "node:child_process";
 import * as fs from "node:fs";
@@ -14,30 +12,29 @@ import * as bed from "./bed.mjs";
 const work = bed.scratch("extension-policy");
 const records = path.join(work, "records");
 fs.mkdirSync(records);
+const EXT = path.join(bed.BUILD, "extension");
 const POLICY = `/etc/chromium/policies/managed/corvala-policy-install-test-${process.pid}.json`;
-const KEY = process.env.CORV_EXTENSION_KEY || path.join(bed.BUILD, "extension", "dev-key.pem");
-let context;
-/* Also when the test is stopped from outside. */
 const removePolicy = () => fs.rmSync(POLICY, { force: true });
 process.on("exit", removePolicy);
-for (const signal of ["SIGINT", "SIGTERM"])
-  process.on(signal, () => process.exit(1));
+for (const signal of ["SIGINT", "SIGTERM"]) process.on(signal, () => process.exit(1));
+let context;
 
-/* The build's packer, with the loopback server's address as codebase. */
+/* The build's packer again, with the loopback server's address as codebase. */
 function hostPackage() {
-  const zip = fs.readdirSync(path.join(bed.BUILD, "extension")).find((name) => name.endsWith("-chromium.zip"));
-  const name = zip.replace(/-chromium\.zip$/, "");
+  const name = fs.readdirSync(EXT).find((file) => file.endsWith("-chromium.zip")).replace(/-chromium\.zip$/, "");
+  const key = process.env.CORV_EXTENSION_KEY || path.join(EXT, "dev-key.pem");
   const packer = spawnSync("node", [path.join(bed.ROOT, "scripts", "pack-crx.mjs"),
-    path.join(bed.BUILD, "extension", zip), KEY, bed.HTTP_ROOT],
+    path.join(EXT, `${name}-chromium.zip`), key, bed.HTTP_ROOT],
   { env: { ...process.env, CORV_EXTENSION_URL: `${bed.HTTP}/files/${name}.crx` }, encoding: "utf8" });
   assert.equal(packer.status, 0, packer.stderr);
   return `${bed.HTTP}/files/${name}-update.xml`;
 }
 
 before(async () => {
-  const updateUrl = hostPackage();
   fs.mkdirSync(path.dirname(POLICY), { recursive: true });
-  fs.writeFileSync(POLICY, JSON.stringify({ ExtensionInstallForcelist: [`${bed.EXTENSION_ID};${updateUrl}`] }));
+  for (const left of fs.readdirSync(path.dirname(POLICY)).filter((f) => f.startsWith("corvala-policy-install-test-")))
+    fs.rmSync(path.join(path.dirname(POLICY), left)); /* of a run that was killed */
+  fs.writeFileSync(POLICY, JSON.stringify({ ExtensionInstallForcelist: [`${bed.EXTENSION_ID};${hostPackage()}`] }));
   bed.setViewer(bed.RECORDER);
   const profile = path.join(work, "profile");
   bed.installHost(path.join(profile, "NativeMessagingHosts"), work, records);
@@ -56,20 +53,11 @@ after(async () => {
   bed.setViewer(null);
 });
 
-/* Whether the page API answers on a fresh load of the test page. */
-async function answers(page) {
-  try {
-    await bed.openPage(page, { file: "policy.cvep" });
-    return true;
-  } catch {
-    return false;
-  }
-}
-
 test("Chromium installs the package named by policy, with the id the host allows", async () => {
   const page = context.pages()[0] ?? await context.newPage();
   bed.publish("policy.cvep", "printed by a policy-installed extension\n");
-  assert.ok(await bed.until(() => answers(page), 90000), "the extension was installed and answers the page");
+  const answered = () => bed.openPage(page, { file: "policy.cvep" }).then(() => true, () => false);
+  assert.ok(await bed.until(answered, 90000), "the extension was installed and answers the page");
   /* The host lets in only the id of the build's key. */
   const statuses = await bed.pagePrint(page, "/spool/policy.cvep");
   assert.equal(statuses.at(-1).state, "done", JSON.stringify(statuses.at(-1)));
