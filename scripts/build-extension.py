@@ -1,29 +1,43 @@
 #!/usr/bin/env python3
 """Writes the browser extension from extension/ into <out>:
-  <out>/chromium/   unpacked, with the manifest key that fixes its id
+  <out>/chromium/   unpacked, with the manifest key (the public half of the
+                    package's signing key) that fixes its id
+  <out>/chromium-id.txt   that id
   <out>/firefox/    unpacked, background scripts and the gecko id
   <out>/corvala-print-<version>-chromium.zip and
   <out>/corvala-print-<version>-firefox.xpi   for publishing
-Usage: build-extension.py <extension sources> <out>"""
+Usage: build-extension.py <extension sources> <out> <RSA private key, PEM>"""
+import base64
+import hashlib
 import json
 import os
 import shutil
 import struct
+import subprocess
 import sys
 import zipfile
 import zlib
 
-CHROMIUM_KEY = (
-    "MIIBIjANBgkqhkiG9w0BAQEFAAOCAQ8AMIIBCgKCAQEAvA2TA8JO9E8fqp1jnKBaulkyPulftJZSiUWNZhxIf65JoK3d4qQNz4tW"
-    "dB3n1vfbmehaiQkI2ZMKaCWEU4NSgnFhGNmijs/5m5iO4VRPYj3nYrfhzs2bMuqUseNgF9rCFn63LzYeaNLOBtc4GDiO3xl4Yx53"
-    "Me6bETw6xmfFw0tbalMjZVVGMau964rVAxSmwtYpBCOWWBROvCbJW1wF0imxsJ2QKDML5p2rq4/y+57oLAjzkBCK7sj7gqI09WPq"
-    "XOVmKK5D9hXwtp0hSpv/hZkAl94ZqU5mN4nqf+TXMHqbp4cg89rVqUI+LvOpM2LDz+OtO2ML85kY2xP3xr9MuwIDAQAB")
 GECKO_ID = "print@corvala.com"
 SOURCES = ("background", "content")
 
 
-def chromium_manifest(base):
-    return dict(base, key=CHROMIUM_KEY)
+def public_key_der(private_key_pem):
+    """The DER SubjectPublicKeyInfo of an RSA private key (CRX3 signs with RSA only)."""
+    result = subprocess.run(["openssl", "rsa", "-in", private_key_pem, "-pubout", "-outform", "DER"],
+                            capture_output=True)
+    if result.returncode != 0 or not result.stdout:
+        sys.exit("build-extension.py: %s is not an RSA private key in PEM form" % private_key_pem)
+    return result.stdout
+
+
+def extension_id(der):
+    """Chromium's id: the first 128 bits of the key's SHA-256, hex digits 0-f written a-p."""
+    return "".join(chr(ord("a") + int(digit, 16)) for digit in hashlib.sha256(der).hexdigest()[:32])
+
+
+def chromium_manifest(base, der):
+    return dict(base, key=base64.b64encode(der).decode("ascii"))
 
 
 def firefox_manifest(base):
@@ -76,17 +90,22 @@ def write_archive(tree, path):
     os.replace(path + ".part", path)
 
 
-def main(src, out):
+def main(src, out, private_key_pem):
     with open(os.path.join(src, "manifest.json")) as f:
         base = json.load(f)
     os.makedirs(out, exist_ok=True)
+    der = public_key_der(private_key_pem)
+    with open(os.path.join(out, "chromium-id.txt"), "w") as f:
+        f.write(extension_id(der) + "\n")
     version = base["version"]
     for flavour, manifest, archive in (
-            ("chromium", chromium_manifest(base), "corvala-print-%s-chromium.zip" % version),
+            ("chromium", chromium_manifest(base, der), "corvala-print-%s-chromium.zip" % version),
             ("firefox", firefox_manifest(base), "corvala-print-%s-firefox.xpi" % version)):
         write_tree(src, os.path.join(out, flavour), manifest)
         write_archive(os.path.join(out, flavour), os.path.join(out, archive))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    main(sys.argv[1], sys.argv[2], sys.argv[3])

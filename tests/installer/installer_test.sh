@@ -116,6 +116,9 @@ Program Files/Corvala/Corvala Print Host.exe
 Program Files/Corvala/com.corvala.print.json
 Program Files/Corvala/com.corvala.print.firefox.json
 Program Files (x86)/Corvala/CorvalaActiveX.dll
+Program Files/Corvala/policy/corvala.admx
+Program Files/Corvala/policy/en-US/corvala.adml
+Program Files/Corvala/policy/de-DE/corvala.adml
 EOF
 check "the i686 plug-in is the 32-bit one" cmp -s "$PF86/NPcvw32.dll" "$BUILD32/plugin/NPcvw32.dll"
 check "the i686 control is the 32-bit one" cmp -s "$PF86/CorvalaActiveX.dll" "$BUILD32/activex/CorvalaActiveX.dll"
@@ -124,7 +127,8 @@ manifest_is() { python3 -c 'import json, sys
 m = json.load(open(sys.argv[1]))
 assert (m["name"], m["path"], m["type"]) == ("com.corvala.print", "Corvala Print Host.exe", "stdio")
 assert m.get(sys.argv[2]) == [sys.argv[3]] and len(m) == 5' "$PF/$1" "$2" "$3"; }
-check "Chromium manifest" manifest_is com.corvala.print.json allowed_origins chrome-extension://caagnfbclibjiiajefnijippejangala/
+check "Chromium manifest" manifest_is com.corvala.print.json allowed_origins \
+  "chrome-extension://$(cat "$CORV_BUILD_DIR/extension/chromium-id.txt")/"
 check "Firefox manifest" manifest_is com.corvala.print.firefox.json allowed_extensions print@corvala.com
 export_registry installed
 reg_has() { # key, exported line
@@ -164,6 +168,9 @@ $CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0|@="CorvalaActiveX
 $HKLM\\Google\\Chrome\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.json"
 $HKLM\\Microsoft\\Edge\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.json"
 $HKLM\\Mozilla\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.firefox.json"
+$HKLM\\Wow6432Node\\Google\\Chrome\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.json"
+$HKLM\\Wow6432Node\\Microsoft\\Edge\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.json"
+$HKLM\\Wow6432Node\\Mozilla\\NativeMessagingHosts\\com.corvala.print|@="C:\\\\Program Files\\\\Corvala\\\\com.corvala.print.firefox.json"
 $CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0\\0\\win64|@="C:\\\\Program Files\\\\Corvala\\\\CorvalaActiveX.dll"
 $CLASSES\\Typelib\\{6C0F4A20-91B7-4D5A-8E36-3B9F12C7A4D0}\\1.0\\0\\win32|@="C:\\\\Program Files (x86)\\\\Corvala\\\\CorvalaActiveX.dll"
 $CLASSES\\Wow6432Node\\CLSID\\{6C0F4A2E-91B7-4D5A-8E36-3B9F12C7A4D0}\\InprocServer32|@="C:\\\\Program Files (x86)\\\\Corvala\\\\CorvalaActiveX.dll"
@@ -280,5 +287,6 @@ comm -13 "$RUN/before.keys" "$RUN/removed.keys" | grep -v -x -F -f "$RUN/theirs.
   grep -v -F -e '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Video\' \
     -e '\Software\Wine\Fonts\Cache\' >"$RUN/added.keys"
 check "no key added" test ! -s "$RUN/added.keys"
+# Covers the host keys of both views too.
 check "no value of ours" test -z "$(grep -i -E 'corvala|cvep|6C0F4A2' "$RUN/removed.txt" | grep -v -i 'sandbox')"
 finish
