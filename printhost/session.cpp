@@ -48,9 +48,9 @@ std::string Reply(const char *type, const char *job)
     return JsonWriter().String("type", type).String("job", job).Text();
 }
 
-/* A string member decoded in place as UTF-8 text: *text points into the
-   message, and the member is absent, or a string of at most capacity
-   bytes with no control character. */
+/* A string member as UTF-8 text (decoded in place in the message): true
+   when it is absent ("") or a string of at most capacity bytes with no
+   control character. */
 bool ReadText(const JsonObject &object, const char *key, size_t capacity, std::string *text)
 {
     JsonValue value = JsonFind(object, key);
