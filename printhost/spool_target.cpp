@@ -160,7 +160,7 @@ SpoolOutcome TempFileTarget::Print(const std::string &origin, std::string *detai
     const char *subject = NULL;
     if (!file->Close()) {
         *detail = SystemText(file->Name(), GetLastError());
-        adopted_.clear();   /* a file that cannot be closed is not the user's download any more */
+        adopted_.clear();   /* only a transfer's file is still open here: a taken download is closed */
         return SPOOL_DISK;
     }
     if (!report_ || !report_->Create(&error, &subject) || !report_->Close()) {
