@@ -9,8 +9,6 @@
 #define TEMP_FILE_FLAGS (FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN)
 #define TEMP_UNIQUE_NUMBERS 0xFFFF
 
-static const char kTempPrefix[] = "CVT";
-
 /* Unique numbers of this process, one per name tried: they start at a
    value of the moment and go round all 65,535 numbers the name can hold. */
 static LONG g_uniqueSeed;
@@ -43,7 +41,7 @@ BOOL TempFile::Create(DWORD *error, const char **subject)
     if (length == 0 || length >= TEMP_PATH_CAPACITY)
         strcpy(directory_, ".");
     for (UINT tries = 0; tries < TEMP_UNIQUE_NUMBERS; tries++) {
-        if (!osCall(GetTempFileNameA)(directory_, kTempPrefix, NextUnique(), name_)) {
+        if (!osCall(GetTempFileNameA)(directory_, prefix_, NextUnique(), name_)) {
             *error = GetLastError();
             *subject = directory_;
             name_[0] = '\0';

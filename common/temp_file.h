@@ -14,13 +14,14 @@ enum { TEMP_NAME_CAPACITY = 264 };
 
 class TempFile {
 public:
-    TempFile() : named_(false) { name_[0] = '\0'; }
+    /* prefix: the name's first three letters, "CVT" for spool files. */
+    explicit TempFile(const char *prefix = "CVT") : prefix_(prefix), named_(false) { name_[0] = '\0'; }
     ~TempFile() { Discard(); }
     TempFile(const TempFile &) = delete;
     TempFile &operator=(const TempFile &) = delete;
 
-    /* Creates a new file under a name that nobody uses yet ("CVT", up to
-       four hex digits, ".tmp").  FALSE with the error code and the text it
+    /* Creates a new file under a name that nobody uses yet (the prefix, up
+       to four hex digits, ".tmp").  FALSE with the error code and the text it
        concerns (the directory when no name could be made or every name is
        taken, else the name); nothing is left on disk then, and no file
        that was there before is touched. */
@@ -30,12 +31,16 @@ public:
     /* Closes the file and gives it up: from now on it belongs to whoever
        receives the name.  FALSE with the reason in GetLastError. */
     BOOL HandOff();
+    /* Closes the file but keeps it: it is still deleted by Discard or when
+       the owner goes.  FALSE with the reason in GetLastError. */
+    BOOL Close() { return file_.Close(); }
     /* Closes and deletes the file, if there still is one. */
     void Discard();
 
     const char *Name() const { return name_; }
 
 private:
+    const char *prefix_;
     ScopedFile file_;
     bool named_;              /* a file of ours is on disk under name_ */
     char directory_[TEMP_NAME_CAPACITY];

@@ -17,4 +17,12 @@ void GetViewerPath(char *buffer, int capacity);
    has been deleted, since nobody else will. */
 BOOL LaunchViewer(const char *fileName, char *viewer, DWORD *error);
 
+/* The print host's start: `"<viewer>" "<fileName>" -d -o "<outcomeFile>"`,
+   and for a print without a dialog ` -u` (printer "", the default printer)
+   or ` -p "<printer>"` (printer NULL: the dialog as usual).  *process gets
+   the viewer's process handle, to wait for its outcome.  FALSE as for
+   LaunchViewer, but the file is left where it is for the caller. */
+BOOL StartViewerWithOutcome(const char *fileName, const char *outcomeFile, const char *printer, char *viewer,
+                            DWORD *error, HANDLE *process);
+
 #endif

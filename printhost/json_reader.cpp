@@ -380,3 +380,35 @@ bool JsonStringBytes(const JsonValue &value, unsigned maxCodePoint, unsigned cha
     *written = count;
     return true;
 }
+
+bool JsonStringUtf8(const JsonValue &value, char *out, size_t capacity, size_t *written)
+{
+    *written = 0;
+    if (value.kind != JSON_STRING)
+        return false;
+    const char *p = value.text;
+    const char *end = value.text + value.length;
+    size_t count = 0;
+    while (p < end) {
+        const char *start = p;
+        long code = NextCodePoint(&p, end);
+        if (code < 0)
+            return false;
+        size_t length = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+        if (length > capacity - count)
+            return false;
+        if (*start != '\\') {
+            memmove(out + count, start, length);   /* a sequence stands for itself */
+        } else if (length == 1) {
+            out[count] = (char)code;
+        } else {
+            static const unsigned char kLeads[] = { 0, 0, 0xC0, 0xE0, 0xF0 };
+            for (size_t i = length - 1; i > 0; i--, code >>= 6)
+                out[count + i] = (char)(0x80 | (code & 0x3F));
+            out[count] = (char)(kLeads[length] | code);
+        }
+        count += length;
+    }
+    *written = count;
+    return true;
+}

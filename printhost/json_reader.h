@@ -48,6 +48,10 @@ bool JsonInteger(const JsonValue &value, int64_t *number);
 bool JsonStringBytes(const JsonValue &value, unsigned maxCodePoint, unsigned char *out, size_t capacity,
                      size_t *written);
 
+/* Decodes a string into UTF-8; false when more than capacity bytes would
+   be written.  out may be value.text itself, as above. */
+bool JsonStringUtf8(const JsonValue &value, char *out, size_t capacity, size_t *written);
+
 /* The length of the valid UTF-8 sequence at p (at most available bytes),
    or 0 when it is not one. */
 size_t Utf8SequenceLength(const unsigned char *p, size_t available);

@@ -19,7 +19,8 @@ JsonWriter &JsonWriter::String(const char *key, const std::string &value, size_t
     text_ += '"';
     const unsigned char *p = (const unsigned char *)value.data();
     size_t size = value.size();
-    for (size_t i = 0; i < size && i < maxBytes;) {
+    size_t start = text_.size();   /* the cut counts the bytes written, escapes included */
+    for (size_t i = 0; i < size && text_.size() - start < maxBytes;) {
         size_t length = Utf8SequenceLength(p + i, size - i);
         if (length == 0) {
             text_ += '?';

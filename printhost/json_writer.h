@@ -9,8 +9,9 @@
 class JsonWriter {
 public:
     JsonWriter() : text_("{") {}
-    /* Adds a string member; the value is cut after about maxBytes bytes
-       (on a character boundary) and bytes that are not UTF-8 become '?'. */
+    /* Adds a string member; the value is cut after about maxBytes bytes of
+       its written form (on a character boundary) and bytes that are not
+       UTF-8 become '?'. */
     JsonWriter &String(const char *key, const std::string &value, size_t maxBytes = 512);
     JsonWriter &Number(const char *key, int64_t value);
     /* The object, closed. */

@@ -15,7 +15,8 @@
 #include "spool_target.h"
 
 /* Serves messages until the input ends or a frame is refused; the exit code
-   is 0 when the input ended with no transfer lost. */
+   is 0 when the input ended with no transfer lost.  Messages wait while a
+   viewer runs: one print at a time. */
 static int Serve(HANDLE input, HANDLE output)
 {
     TempFileTarget target;
@@ -26,6 +27,9 @@ static int Serve(HANDLE input, HANDLE output)
         FrameStatus status = ReadFrame(input, &body, &length);
         if (status == FRAME_OK) {
             WriteFrame(output, session.Handle(body.data(), length));
+            std::string outcome = session.Outcome();   /* after a "done": once the viewer ends */
+            if (!outcome.empty())
+                WriteFrame(output, outcome);
             continue;
         }
         /* The stream ended or is out of step: say so if anyone listens. */

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "codec.h"
+#include "download_path.h"
 #include "json_reader.h"
 #include "json_writer.h"
 
@@ -47,6 +48,28 @@ std::string Reply(const char *type, const char *job)
     return JsonWriter().String("type", type).String("job", job).Text();
 }
 
+/* A string member as UTF-8 text (decoded in place in the message): true
+   when it is absent ("") or a string of at most capacity bytes with no
+   control character. */
+bool ReadText(const JsonObject &object, const char *key, size_t capacity, std::string *text)
+{
+    JsonValue value = JsonFind(object, key);
+    size_t length = 0;
+    text->clear();
+    if (value.kind == JSON_ABSENT)
+        return true;
+    if (!JsonStringUtf8(value, value.text, value.length, &length) || length > capacity)
+        return false;
+    for (size_t i = 0; i < length; i++)
+        if ((unsigned char)value.text[i] < 0x20 || value.text[i] == 0x7F)
+            return false;
+    text->assign(value.text, length);
+    return true;
+}
+
+const char *const kViewerSilent = "The viewer ended without saying what became of the print.";
+const size_t kMaxOutcomeMessageBytes = 400;
+
 } // namespace
 
 void Session::Close()
@@ -85,7 +108,7 @@ std::string Session::Handle(char *text, size_t length)
     if (strcmp(type, "hello") == 0)
         return JsonWriter().String("type", "hello").String("version", PRINTHOST_VERSION).Text();
     if (strcmp(type, "begin") != 0 && strcmp(type, "chunk") != 0 && strcmp(type, "end") != 0 &&
-        strcmp(type, "cancel") != 0)
+        strcmp(type, "cancel") != 0 && strcmp(type, "file") != 0)
         return Fail(message.job, "protocol", "The message's type is not known.");
     if (!jobValid)
         return Fail("", "protocol", "The message names no valid job.");
@@ -93,6 +116,8 @@ std::string Session::Handle(char *text, size_t length)
         return Begin(message);
     if (strcmp(type, "cancel") == 0)
         return Cancel(message);
+    if (strcmp(type, "file") == 0)
+        return File(message);
     if (!open_ || strcmp(message.job, job_) != 0)
         return Fail(message.job, "protocol", "The job has no open transfer.");
     return strcmp(type, "chunk") == 0 ? Chunk(message) : End(message);
@@ -105,11 +130,14 @@ std::string Session::Begin(const Message &message)
         return Fail(message.job, "protocol", "Another transfer is still open.");
     if (!ReadInteger(message.object, "size", -1, kLargestSize, &size))
         return Fail(message.job, "protocol", "The transfer's size is missing or not valid.");
-    std::string detail;
+    std::string origin, detail;
+    if (!ReadOrigin(message, &origin))
+        return Fail(message.job, "protocol", "The message's origin is not valid.");
     if (!target_->Create(&detail))
         return Fail(message.job, "disk", detail);
     open_ = true;
     strcpy(job_, message.job);
+    origin_ = origin;
     declared_ = size;
     received_ = 0;
     nextSeq_ = 0;
@@ -169,12 +197,61 @@ std::string Session::End(const Message &message)
         return Fail(message.job, "size", "The data received differs from the transfer's size.");
     if ((uint32_t)crc != crc_)
         return Fail(message.job, "checksum", "The data received does not match its checksum.");
-    std::string detail;
     open_ = false;   /* from here on the file is the target's to print or delete */
-    SpoolOutcome outcome = target_->Print(&detail);
+    return HandOver(message.job, origin_);
+}
+
+bool Session::ReadOrigin(const Message &message, std::string *origin)
+{
+    return ReadText(message.object, "origin", MAX_ORIGIN_BYTES, origin);
+}
+
+/* A finished download: its path is judged here, the file by the target. */
+std::string Session::File(const Message &message)
+{
+    std::string path, origin, detail;
+    if (open_)
+        return Fail(message.job, "protocol", "Another transfer is still open.");
+    if (JsonFind(message.object, "path").kind != JSON_STRING ||
+        !ReadText(message.object, "path", MAX_DOWNLOAD_PATH_BYTES, &path))
+        return Fail(message.job, "file", "The path is missing or not valid.");
+    if (!IsDownloadPath(path.data(), path.size()))
+        return Fail(message.job, "file", "The path does not name a spool file downloaded by the extension.");
+    if (!ReadOrigin(message, &origin))
+        return Fail(message.job, "protocol", "The message's origin is not valid.");
+    SpoolOutcome outcome = target_->Adopt(path, &detail);
     if (outcome != SPOOL_OK)
-        return Fail(message.job, outcome == SPOOL_VIEWER ? "viewer" : "disk", detail);
-    return Reply("done", message.job);
+        return Fail(message.job, outcome == SPOOL_REFUSED ? "file" : "disk", detail);
+    return HandOver(message.job, origin);
+}
+
+std::string Session::HandOver(const char *job, const std::string &origin)
+{
+    std::string detail;
+    SpoolOutcome outcome = target_->Print(origin, &detail);
+    if (outcome != SPOOL_OK)
+        return Fail(job, outcome == SPOOL_VIEWER ? "viewer" : "disk", detail);
+    handedOver_ = true;
+    strcpy(handedJob_, job);
+    return Reply("done", job);
+}
+
+std::string Session::Outcome()
+{
+    if (!handedOver_)
+        return "";
+    handedOver_ = false;
+    ViewerReport report = target_->AwaitOutcome();
+    static const char *const kNames[] = { "failed", "printed", "saved", "cancelled", "failed" };
+    JsonWriter reply;
+    reply.String("type", "outcome").String("job", handedJob_).String("outcome", kNames[report.kind]);
+    if (report.kind == REPORT_PRINTED)
+        reply.Number("copies", report.copies);
+    if (report.kind == REPORT_FAILED)
+        reply.String("message", report.message, kMaxOutcomeMessageBytes);
+    if (report.kind == REPORT_NONE)
+        reply.String("message", kViewerSilent);
+    return reply.Text();
 }
 
 std::string Session::Cancel(const Message &message)

@@ -18,7 +18,7 @@ HARNESSES="
 registrar_script: activex/server/registrar_script.cpp
 stream_format: activex/control/stream_format.cpp
 link_source: viewer/link_source.cpp
-printhost_session: printhost/session.cpp printhost/json_reader.cpp printhost/json_writer.cpp printhost/codec.cpp
+printhost_session: printhost/session.cpp printhost/json_reader.cpp printhost/json_writer.cpp printhost/codec.cpp printhost/download_path.cpp printhost/viewer_report.cpp
 url_check: activex/download/url_check.cpp
 "
 

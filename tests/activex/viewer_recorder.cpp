@@ -3,10 +3,38 @@
    file as the viewer does with -d.  Records go to the folder named by
    CORV_VIEWER_RECORD_DIR, as <name>.dat (the bytes) and then <name>.cmd (the
    command line, and on a second line whether the file could be deleted).
-   The name starts with the time of the run, so names sort in run order. */
+   The name starts with the time of the run, so names sort in run order.
+   Given -o <file>, as the print host starts it, it then writes the outcome
+   that CORV_VIEWER_RECORD_OUTCOME names into that file, each "\n" in it
+   (backslash, n) as CR LF; unset, "printed 1\r\n"; "none" writes nothing,
+   as a viewer that was killed. */
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+
+static void WriteOutcome(int argc, char **argv)
+{
+    const char *file = NULL;
+    for (int i = 2; i + 1 < argc; i++)
+        if (strcmp(argv[i], "-o") == 0)
+            file = argv[i + 1];
+    const char *text = getenv("CORV_VIEWER_RECORD_OUTCOME");
+    if (text == NULL)
+        text = "printed 1\\n";
+    if (file == NULL || strcmp(text, "none") == 0)
+        return;
+    FILE *out = fopen(file, "wb");
+    if (out == NULL)
+        return;
+    for (; *text != '\0'; text++) {
+        if (text[0] == '\\' && text[1] == 'n')
+            fputs("\r\n", out), text++;
+        else
+            fputc(*text, out);
+    }
+    fclose(out);
+}
 
 int main(int argc, char **argv)
 {
@@ -30,5 +58,8 @@ int main(int argc, char **argv)
     fprintf(record, "%s\n%s\n", GetCommandLineA(), deleted ? "deleted" : "kept");
     fclose(record);
     snprintf(path, sizeof(path), "%s\\%s.cmd", dir, name);
-    return MoveFileA(temp, path) ? 0 : 4;
+    if (!MoveFileA(temp, path))
+        return 4;
+    WriteOutcome(argc, argv);
+    return 0;
 }

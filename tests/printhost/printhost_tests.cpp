@@ -40,6 +40,8 @@ std::string Summary(std::string reply)
         summary += " " + text("seq") + " " + text("received");
     if (summary.compare(0, 5, "error") == 0)
         summary += " " + text("reason");
+    if (summary.compare(0, 7, "outcome") == 0)
+        summary += " " + text("outcome") + (text("copies") != "-" ? " " + text("copies") : "");
     return summary;
 }
 
@@ -109,7 +111,24 @@ struct Bench {
         viewer.Forget();
         return runs;
     }
+    /* The host's command line for the viewer, in the form Shape gives it. */
+    std::string CommandLine(const std::string &options)
+    {
+        return "\"" + viewer.path + "\" \"" + temp + "CVT#.tmp\" -d -o \"" + temp + "CVO#.tmp\"" + options;
+    }
 };
+
+/* A command line with the numbers of our temporary names left out. */
+std::string Shape(std::string line)
+{
+    for (const char *prefix : { "CVT", "CVO" }) {
+        size_t at = line.find(prefix);
+        size_t end = at != std::string::npos ? line.find(".tmp", at) : std::string::npos;
+        if (end != std::string::npos)
+            line.replace(at + 3, end - at - 3, "#");
+    }
+    return line;
+}
 
 } // namespace
 
@@ -129,18 +148,18 @@ TEST_CASE("the host answers each message, prints only whole transfers of its own
           F(R"({"type":"hello"})") + Begin("j1", 11) + F(R"({"type":"chunk","job":"j1","seq":0,"data":"aGVsbG8g"})") +
               F(R"({"type":"chunk","job":"j1","seq":1,"data":"d29ybGQ="})") +
               F(R"({"type":"end","job":"j1","size":11,"crc32":222957957})"),
-          "hello 1.0.5\nready j1\nack j1 0 6\nack j1 1 11\ndone j1\n", 0, { "hello world" }, "" },
+          "hello 1.0.5\nready j1\nack j1 0 6\nack j1 1 11\ndone j1\noutcome j1 printed 1\n", 0, { "hello world" }, "" },
         { "every byte value as Latin-1 text, size unknown",
           Begin("L", -1) + Chunk("L", 0, all, true) + End("L", all),
-          "ready L\nack L 0 512\ndone L\n", 0, { all }, "" },
+          "ready L\nack L 0 512\ndone L\noutcome L printed 1\n", 0, { all }, "" },
         { "a zero-length transfer", Begin("z", 0) + F(R"({"type":"end","job":"z","size":0,"crc32":0})"),
-          "ready z\ndone z\n", 0, { "" }, "" },
+          "ready z\ndone z\noutcome z printed 1\n", 0, { "" }, "" },
         { "two transfers, one of 3 MB", Transfer("a", "first") + Transfer("b", big),
-          "ready a\nack a 0 5\ndone a\nready b\nack b 0 3145733\ndone b\n", 0, { "first", big }, "" },
+          "ready a\nack a 0 5\ndone a\noutcome a printed 1\nready b\nack b 0 3145733\ndone b\noutcome b printed 1\n", 0, { "first", big }, "" },
         { "names of files and programs in a message are never used",
           F(R"({"type":"begin","job":"..","size":1,"file":"C:\\Windows\\notepad.exe","viewer":"C:\\Windows\\notepad.exe"})") +
               Chunk("..", 0, "x") + End("..", "x"),
-          "ready ..\nack .. 0 1\ndone ..\n", 0, { "x" }, "" },
+          "ready ..\nack .. 0 1\ndone ..\noutcome .. printed 1\n", 0, { "x" }, "" },
         { "a job id with path characters", Transfer("..\\\\x", "x") + Transfer("C:\\\\Windows\\\\notepad.exe", "x"),
           "error - protocol\nerror - protocol\nerror - protocol\nerror - protocol\nerror - protocol\nerror - protocol\n",
           0, {}, "" },
@@ -191,15 +210,11 @@ TEST_CASE("the host answers each message, prints only whole transfers of its own
         REQUIRE(runs.size() == row.printed.size());
         for (size_t i = 0; i < runs.size(); i++) {
             CHECK(runs[i].data == row.printed[i]);
-            /* `"<viewer>" "<our temporary file>" -d`, deleted by the viewer */
-            const std::string &line = runs[i].commandLine;
-            std::string expected = "\"" + bench.viewer.path + "\" \"" + bench.temp + "CVT";
-            CHECK(line.compare(0, expected.size(), expected) == 0);
-            CHECK(line.size() > 4);
-            CHECK(line.compare(line.size() - 4, 4, "\" -d") == 0);
+            CHECK(Shape(runs[i].commandLine) == bench.CommandLine(""));
             CHECK(runs[i].deletedFile);
         }
         CHECK(CountTempFiles("CVT") == 0);
+        CHECK(CountTempFiles("CVO") == 0);
     }
 }
 
@@ -213,4 +228,172 @@ TEST_CASE("with no viewer installed a whole transfer gets a viewer error and its
     CHECK(run.replies[2].find("Corvala Viewer.exe: File not found.") != std::string::npos);
     CHECK(bench.Runs(0).empty());
     CHECK(CountTempFiles("CVT") == 0);
+}
+
+namespace {
+
+std::string FileMessage(const char *job, const std::string &path, const char *origin = NULL)
+{
+    std::string escaped;
+    for (char c : path)
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return F(std::string(R"({"type":"file","job":")") + job + R"(","path":")" + escaped + "\"" +
+             (origin != NULL ? std::string(R"(,"origin":")") + origin + "\"" : "") + "}");
+}
+
+} // namespace
+
+TEST_CASE("the host takes over only plain downloads of the extension's naming, and a refused one is left as it was")
+{
+    Bench bench;
+    const std::string bytes = PatternBytes(70000, 3);
+    std::string dir = MakeScratchDir("printhost-downloads") + "\\";
+    enum Make { PLAIN, HARD_LINK, FOLDER, NOTHING };
+    struct Row {
+        const char *what;
+        const char *name;   /* in dir */
+        Make make;
+        const char *replies;
+    } rows[] = {
+        { "a download of ours", "report (1).CVEP", PLAIN, "done f\noutcome f printed 1\n" },
+        { "another extension", "report.cvep.exe", PLAIN, "error f file\n" },
+        { "no name before the extension", ".cvep", PLAIN, "error f file\n" },
+        { "a second name of a file", "linked.cvep", HARD_LINK, "error f file\n" },
+        { "a folder", "folder.cvep", FOLDER, "error f file\n" },
+        { "a missing file", "gone.cvep", NOTHING, "error f file\n" },
+        { "a device name among the folders", "con\\x.cvep", NOTHING, "error f file\n" },
+        { "a stream of another file", "plain.txt:x.cvep", NOTHING, "error f file\n" },
+    };
+    for (const Row &row : rows) {
+        INFO(std::string(row.what));
+        std::string path = dir + row.name;
+        if (row.make == PLAIN || row.make == HARD_LINK)
+            WriteBytes(path, bytes);
+        if (row.make == HARD_LINK)
+            CHECK(CreateHardLinkA((dir + "other").c_str(), path.c_str(), NULL));
+        if (row.make == FOLDER)
+            CreateDirectoryA(path.c_str(), NULL);
+        HostRun run = RunHost(FileMessage("f", path));
+        CHECK(run.summary == row.replies);
+        bool taken = row.replies[0] == 'd';
+        auto runs = bench.Runs(taken ? 1 : 0);
+        REQUIRE(runs.size() == (taken ? 1u : 0u));
+        if (taken) {
+            CHECK(runs[0].data == bytes);
+            CHECK(!FileExists(path));
+        } else {
+            CHECK(run.replies[0].find(row.name) == std::string::npos);
+            CHECK(ReadBytes(path) == (row.make == PLAIN || row.make == HARD_LINK ? bytes : ""));
+        }
+        CHECK(CountTempFiles("CVT") == 0);
+    }
+
+    /* No viewer: the user keeps the download. */
+    DeleteViewerAppPaths();
+    WriteBytes(dir + "kept.cvep", bytes);
+    HostRun run = RunHost(FileMessage("k", dir + "kept.cvep"));
+    CHECK(run.summary == "error k viewer\n");
+    CHECK(ReadBytes(dir + "kept.cvep") == bytes);
+    CHECK(CountTempFiles("CVT") == 0);
+    CHECK(CountTempFiles("CVO") == 0);
+}
+
+TEST_CASE("after done the host tells the outcome the viewer wrote, or that it wrote none")
+{
+    Bench bench;
+    struct Row {
+        const char *written;   /* CORV_VIEWER_RECORD_OUTCOME */
+        const char *reply;
+    } rows[] = {
+        { "printed 2\\n", R"({"type":"outcome","job":"o","outcome":"printed","copies":2})" },
+        { "saved\\n", R"({"type":"outcome","job":"o","outcome":"saved"})" },
+        { "cancelled\\n", R"({"type":"outcome","job":"o","outcome":"cancelled"})" },
+        { "failed\\nLe papier manque \xe0 \"Corvala Sandbox\".",
+          "{\"type\":\"outcome\",\"job\":\"o\",\"outcome\":\"failed\",\"message\":\"Le papier manque \xc3\xa0 "
+          "\\\"Corvala Sandbox\\\".\"}" },
+        { "none", R"({"type":"outcome","job":"o","outcome":"failed","message":"The viewer ended without saying what became of the print."})" },
+        { "printed two\\n", R"({"type":"outcome","job":"o","outcome":"failed","message":"The viewer ended without saying what became of the print."})" },
+    };
+    for (const Row &row : rows) {
+        INFO(std::string(row.written));
+        SetEnvironmentVariableA("CORV_VIEWER_RECORD_OUTCOME", row.written);
+        HostRun run = RunHost(Transfer("o", "data"));
+        SetEnvironmentVariableA("CORV_VIEWER_RECORD_OUTCOME", NULL);
+        REQUIRE(run.replies.size() == 4);
+        CHECK(run.replies[2] == R"({"type":"done","job":"o"})");
+        CHECK(run.replies[3] == row.reply);
+        CHECK(bench.Runs(1).size() == 1);
+        CHECK(CountTempFiles("CVT") == 0);
+        CHECK(CountTempFiles("CVO") == 0);
+    }
+}
+
+namespace {
+
+const wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Corvala\\Corvala400\\SilentPrinting";
+
+void SetPolicyValue(HKEY root, const wchar_t *name, DWORD type, const void *data, DWORD size)
+{
+    HKEY key;
+    REQUIRE(RegCreateKeyExW(root, kPolicyKey, 0, NULL, 0, KEY_WRITE | KEY_WOW64_64KEY, NULL, &key, NULL) ==
+            ERROR_SUCCESS);
+    CHECK(RegSetValueExW(key, name, 0, type, (const BYTE *)data, size) == ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetPolicyText(HKEY root, const wchar_t *name, DWORD type, const wchar_t *text)
+{
+    SetPolicyValue(root, name, type, text, (DWORD)((wcslen(text) + 1) * sizeof(wchar_t)));
+}
+
+} // namespace
+
+TEST_CASE("only an origin the machine's policy lists exactly prints without a dialog")
+{
+    Bench bench;
+    const DWORD one = 1;
+    SetPolicyText(HKEY_LOCAL_MACHINE, L"http://127.0.0.1:8080", REG_SZ, L"Corvala Sandbox");
+    SetPolicyText(HKEY_LOCAL_MACHINE, L"https://erp.example.com", REG_SZ, L"");
+    SetPolicyText(HKEY_LOCAL_MACHINE, L"https://expand.example.com", REG_EXPAND_SZ, L"Corvala Sandbox");
+    SetPolicyText(HKEY_LOCAL_MACHINE, L"https://quote.example.com", REG_SZ, L"Corvala\" -x \"Sandbox");
+    SetPolicyValue(HKEY_LOCAL_MACHINE, L"https://dword.example.com", REG_DWORD, &one, sizeof(one));
+    SetPolicyText(HKEY_CURRENT_USER, L"https://user.example.com", REG_SZ, L"");
+    struct Row {
+        const char *origin;
+        const char *options;
+    } rows[] = {
+        { "http://127.0.0.1:8080", " -p \"Corvala Sandbox\"" },
+        { "https://erp.example.com", " -u" },
+        { "http://127.0.0.1:8081", "" },
+        { "https://ERP.example.com", "" },
+        { "https://user.example.com", "" },
+        { "https://dword.example.com", "" },
+        { "https://expand.example.com", "" },
+        { "https://quote.example.com", "" },
+    };
+    for (const Row &row : rows) {
+        INFO(std::string(row.origin));
+        HostRun run = RunHost(
+            F(std::string(R"({"type":"begin","job":"p","size":1,"origin":")") + row.origin + "\"}") + Chunk("p", 0, "x") +
+            End("p", "x"));
+        CHECK(run.summary == "ready p\nack p 0 1\ndone p\noutcome p printed 1\n");
+        auto runs = bench.Runs(1);
+        REQUIRE(runs.size() == 1);
+        CHECK(Shape(runs[0].commandLine) == bench.CommandLine(row.options));
+    }
+
+    /* The file road passes its origin too. */
+    std::string path = MakeScratchDir("printhost-policy") + "\\silent.cvep";
+    WriteBytes(path, "y");
+    CHECK(RunHost(FileMessage("s", path, "https://erp.example.com")).summary == "done s\noutcome s printed 1\n");
+    auto runs = bench.Runs(1);
+    REQUIRE(runs.size() == 1);
+    CHECK(Shape(runs[0].commandLine) == bench.CommandLine(" -u"));
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Policies\\Corvala");
+    HKEY policies;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &policies) ==
+        ERROR_SUCCESS) {
+        RegDeleteTreeW(policies, L"Corvala");
+        RegCloseKey(policies);
+    }
 }
