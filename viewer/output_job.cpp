@@ -138,15 +138,22 @@ static int DefaultCopies(HANDLE printer)
     return copies > 1 ? copies : 1;
 }
 
+/* FALSE with the reason in GetLastError. */
+static BOOL OpenNamedPrinter(const char *printerName, HANDLE *opened)
+{
+    if (printerName[0] == '\0') { /* would stand for the print server, not a printer */
+        SetLastError(ERROR_INVALID_PRINTER_NAME);
+        return FALSE;
+    }
+    return PrinterNameIsExact(printerName) && osCall(OpenPrinterA)((LPSTR)printerName, opened, NULL);
+}
+
 /* A printer named by the caller, with its default settings and without a
    dialog; one that cannot be opened is reported as in the job. */
 static Choice TakeNamedPrinter(const char *printerName, OutputTarget *target)
 {
     HANDLE opened = NULL;
-    if (printerName[0] == '\0') /* never the server's own handle */
-        SetLastError(ERROR_INVALID_PRINTER_NAME);
-    if (printerName[0] == '\0' || !PrinterNameIsExact(printerName) ||
-        !osCall(OpenPrinterA)((LPSTR)printerName, &opened, NULL)) {
+    if (!OpenNamedPrinter(printerName, &opened)) {
         ShowSystemError(NULL, IDS_OPEN_PRINTER_ERROR, GetLastError(), MESSAGE_STYLE);
         return CHOICE_FAILED;
     }

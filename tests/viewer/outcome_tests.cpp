@@ -50,6 +50,8 @@ TEST_CASE("the report tells how the job ended; -p prints without a dialog")
         { "-p", { "-p", PrinterName() }, {}, false, 2, "printed 2\r\n", 2 },
         { "-p wins over -u", { "-u", "-p", "No Such Printer" }, { Box(IDOK) }, false, 1,
           "failed\r\nOpen Printer Error\n" + SystemText(ERROR_INVALID_PRINTER_NAME), -1 },
+        { "-p with an empty name", { "-p", "" }, { Box(IDOK) }, false, 1,
+          "failed\r\nOpen Printer Error\n" + SystemText(ERROR_INVALID_PRINTER_NAME), -1 },
     };
     for (const auto &c : cases) {
         std::string what = c.what;
@@ -75,7 +77,7 @@ TEST_CASE("the report tells how the job ended; -p prints without a dialog")
     CHECK(ReadBytes(saved) == data);
 }
 
-TEST_CASE("the report without a source, with -d, and a report file that is not there")
+TEST_CASE("the report without a source, with -d, and report files that are not there")
 {
     std::string dir = MakeScratchDir("outcome-edges");
     std::string report = dir + "\\report.txt";
@@ -89,11 +91,16 @@ TEST_CASE("the report without a source, with -d, and a report file that is not t
 
     std::string source = MakeScratchFile("deleted.prn", "data");
     std::string absent = dir + "\\absent.txt";
+    std::string other = dir + "\\Sreport.txt"; /* what a U+015C name reads as in ANSI */
+    REQUIRE(WriteBytes(other, "keep"));
     size_t before = SpoolJobs().size();
     CHECK(RunViewerArgs({ "-d", "-u", "-o", report, source }) == VIEWER_EXIT_OK);
     CHECK(RunViewerArgs({ "-u", "-o", absent, MakeScratchFile("again.prn", "data") }) == VIEWER_EXIT_OK);
+    CHECK(RunViewerArgs({ "-u", "-o", dir + "\\\xC5\x9Creport.txt", MakeScratchFile("third.prn", "data") }) ==
+          VIEWER_EXIT_OK);
     CHECK(ReadBytes(report) == "printed 1\r\n");
     CHECK_FALSE(FileExists(source));
     CHECK_FALSE(FileExists(absent));
-    CHECK(NewSpoolJobs(before, 2).size() == 2);
+    CHECK(ReadBytes(other) == "keep");
+    CHECK(NewSpoolJobs(before, 3).size() == 3);
 }
