@@ -10,13 +10,27 @@
 /* A status number, a space and a reason phrase of up to 128 bytes. */
 #define HTTP_DETAIL_CAPACITY 160
 
+static MessageListener Listener;
+
+void SetMessageListener(MessageListener listener)
+{
+    Listener = listener;
+}
+
+static int PutUpBox(HWND owner, const char *text, UINT style)
+{
+    if (Listener != NULL)
+        Listener(text);
+    return osCall(MessageBoxA)(owner, text, GetCaptionText(), style);
+}
+
 /* Shows text; when that box cannot be shown, shows fallbackText in a
    system-modal box.  Returns the first box's result. */
 static int ShowBox(HWND owner, const char *text, const char *fallbackText, UINT style)
 {
-    int result = osCall(MessageBoxA)(owner, text, GetCaptionText(), style);
+    int result = PutUpBox(owner, text, style);
     if (result == 0)
-        osCall(MessageBoxA)(owner, fallbackText, GetCaptionText(), SECOND_BOX_STYLE);
+        PutUpBox(owner, fallbackText, SECOND_BOX_STYLE);
     return result;
 }
 

@@ -47,6 +47,12 @@ int ShowDetailFor(HWND owner, UINT id, const char *subject, const char *detail, 
 int ShowHttpStatusFor(HWND owner, UINT id, const char *subject, DWORD status, const char *reason,
                       UINT style);
 
+/* Called with the text of every message box just before the box is shown,
+   so that a program can tell its caller what the user was told.  NULL (the
+   default) calls nothing. */
+typedef void (*MessageListener)(const char *text);
+void SetMessageListener(MessageListener listener);
+
 /* Module state, readable for tests and diagnostics. */
 HINSTANCE GetResourceModule(void);
 HMODULE GetSatelliteLibrary(void);

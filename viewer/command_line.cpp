@@ -4,13 +4,14 @@
 #include "ansi_names.h"
 #include "link_source.h"
 #include "messages.h"
+#include "outcome.h"
 
 #include <getopt.h>
 
 /* The leading '-' hands every operand over in place (as option 1), so
    options after the source work whatever the environment says:
    POSIXLY_CORRECT would otherwise stop the parser at the first operand. */
-#define VIEWER_OPTIONS "-dug"
+#define VIEWER_OPTIONS "-dugo:p:"
 #define OPERAND 1
 
 void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
@@ -18,6 +19,8 @@ void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
     options->deleteInput = FALSE;
     options->useDefaultPrinter = FALSE;
     options->sourceIsUrl = FALSE;
+    options->outcomePath = NULL;
+    options->printerName = NULL;
     options->source = NULL;
     options->operandCount = 0;
 
@@ -42,8 +45,14 @@ void ParseCommandLine(int argc, char **argv, ViewerOptions *options)
         case 'g':
             options->sourceIsUrl = TRUE;
             break;
+        case 'o':
+            options->outcomePath = optarg;
+            break;
+        case 'p':
+            options->printerName = optarg;
+            break;
         default:
-            break; /* letters outside "dug" are ignored */
+            break; /* other letters, and -o or -p without a value, are ignored */
         }
     }
     /* Operands after "--" are left in place. */
@@ -73,6 +82,29 @@ static BOOL TakeLinkSource(ViewerOptions *options)
     return TRUE;
 }
 
+/* The job for the source the command line names, and the deletion that
+   follows it whatever the outcome. */
+static JobOutcome RunSource(ViewerOptions *options, int wideArgc, wchar_t **wideArgv)
+{
+    JobOutcome failed = { JOB_FAILED, 0 };
+    /* A name outside the ANSI code page reaches the program as a look-alike
+       of it, which may be another, existing file: refused, never printed
+       or deleted. */
+    if (!ArgumentIsExact(options->source, wideArgc, wideArgv)) {
+        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), options->source, MB_ICONEXCLAMATION | MB_OK);
+        return failed;
+    }
+    if (!TakeLinkSource(options))
+        return failed;
+
+    JobOutcome outcome = RunOutputJob(options->source, options->useDefaultPrinter, options->sourceIsUrl,
+                                      options->printerName);
+    /* Whatever the outcome; the result is not examined. */
+    if (options->deleteInput && !options->sourceIsUrl)
+        DeleteFileA(options->source);
+    return outcome;
+}
+
 int RunViewer(HINSTANCE instance, int argc, char **argv, int wideArgc, wchar_t **wideArgv)
 {
     InitResources(instance);
@@ -80,30 +112,20 @@ int RunViewer(HINSTANCE instance, int argc, char **argv, int wideArgc, wchar_t *
 
     ViewerOptions options;
     ParseCommandLine(argc, argv, &options);
+    /* The report file's look-alike could be another file: never truncated. */
+    if (options.outcomePath != NULL && !ArgumentIsExact(options.outcomePath, wideArgc, wideArgv))
+        options.outcomePath = NULL;
+    OutcomeReport report(options.outcomePath);
+
+    int code = VIEWER_EXIT_OK;
+    JobOutcome outcome = { JOB_FAILED, 0 };
     if (options.source == NULL) {
         ShowMessage(NULL, IDS_NO_FILENAME, MB_ICONEXCLAMATION | MB_OK);
-        FreeResources();
-        return VIEWER_EXIT_NO_SOURCE;
+        code = VIEWER_EXIT_NO_SOURCE;
+    } else {
+        outcome = RunSource(&options, wideArgc, wideArgv);
     }
-
-    /* A name outside the ANSI code page reaches the program as a look-alike
-       of it, which may be another, existing file: refused, never printed
-       or deleted. */
-    if (!ArgumentIsExact(options.source, wideArgc, wideArgv)) {
-        ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), options.source, MB_ICONEXCLAMATION | MB_OK);
-        FreeResources();
-        return VIEWER_EXIT_OK;
-    }
-    if (!TakeLinkSource(&options)) {
-        FreeResources();
-        return VIEWER_EXIT_OK;
-    }
-
-    RunOutputJob(options.source, options.useDefaultPrinter, options.sourceIsUrl);
-    /* Whatever the outcome; the result is not examined. */
-    if (options.deleteInput && !options.sourceIsUrl)
-        DeleteFileA(options.source);
-
+    report.Write(outcome);
     FreeResources();
-    return VIEWER_EXIT_OK;
+    return code;
 }

@@ -34,18 +34,18 @@ private:
 
 } // namespace
 
-void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int copies)
+BOOL PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int copies)
 {
     ReplaySource source(sourceFile, url, copies);
     if (!source.Prepare())
-        return;
+        return FALSE;
 
     /* No PRINTER_DEFAULTS: the printer's own settings apply.  A name that
        could stand for another printer in ANSI is not opened at all. */
     HANDLE opened = NULL;
     if (!PrinterNameIsExact(printerName) || !osCall(OpenPrinterA)((LPSTR)printerName, &opened, NULL)) {
         ShowSystemError(NULL, IDS_OPEN_PRINTER_ERROR, GetLastError(), MESSAGE_STYLE);
-        return;
+        return FALSE;
     }
     ScopedPrinter printer(opened);
 
@@ -54,12 +54,12 @@ void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int 
     DOC_INFO_1A doc = { docName, NULL, (LPSTR) "RAW" };
     if (osCall(StartDocPrinterA)(printer.Get(), 1, (LPBYTE)&doc) == 0) {
         ShowSystemError(NULL, IDS_START_DOC_ERROR, GetLastError(), MESSAGE_STYLE);
-        return;
+        return FALSE;
     }
     if (!osCall(StartPagePrinter)(printer.Get())) {
         ShowSystemError(NULL, IDS_START_PAGE_ERROR, GetLastError(), MESSAGE_STYLE);
         osCall(EndDocPrinter)(printer.Get());
-        return;
+        return FALSE;
     }
 
     PrinterDestination destination(printer.Get());
@@ -67,8 +67,9 @@ void PrintSource(HANDLE sourceFile, HINTERNET url, const char *printerName, int 
         /* A cut-off report is not printed: the document is abandoned and
            the printer receives nothing. */
         osCall(AbortPrinter)(printer.Get());
-        return;
+        return FALSE;
     }
     osCall(EndPagePrinter)(printer.Get());
     osCall(EndDocPrinter)(printer.Get());
+    return TRUE;
 }

@@ -33,27 +33,30 @@ private:
 
 } // namespace
 
-void SaveSource(HANDLE sourceFile, HINTERNET url, int copies)
+JobEnd SaveSource(HANDLE sourceFile, HINTERNET url, int copies)
 {
     char path[MAX_PATH];
     SaveChoice choice = AskSaveFileName(NULL, path, MAX_PATH);
-    if (choice == SAVE_NAME_NOT_ANSI)
+    if (choice == SAVE_CANCELLED)
+        return JOB_CANCELLED;
+    if (choice == SAVE_NAME_NOT_ANSI) {
         ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), path, MESSAGE_STYLE);
-    else if (choice == SAVE_CHOSEN)
-        WriteSourceToFile(sourceFile, url, copies, path);
+        return JOB_FAILED;
+    }
+    return WriteSourceToFile(sourceFile, url, copies, path) ? JOB_SAVED : JOB_FAILED;
 }
 
-void WriteSourceToFile(HANDLE sourceFile, HINTERNET url, int copies, const char *path)
+BOOL WriteSourceToFile(HANDLE sourceFile, HINTERNET url, int copies, const char *path)
 {
     ReplaySource source(sourceFile, url, copies);
     if (!source.Prepare())
-        return;
+        return FALSE;
 
     ScopedFile output(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, NULL));
     if (!output.IsValid()) {
         ShowSystemErrorFor(NULL, IDS_OPEN_FILE_ERROR, GetLastError(), path, MESSAGE_STYLE);
-        return;
+        return FALSE;
     }
     FileDestination destination(output.Get(), path);
     if (!CopyLoop(source, copies, destination)) {
@@ -63,5 +66,7 @@ void WriteSourceToFile(HANDLE sourceFile, HINTERNET url, int copies, const char 
         output.Close();
         if (diskFile)
             DeleteFileA(path);
+        return FALSE;
     }
+    return TRUE;
 }

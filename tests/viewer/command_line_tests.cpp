@@ -10,7 +10,7 @@ using namespace viewertest;
 
 struct Parsed {
     ViewerOptions options;
-    std::string source;
+    std::string source, outcome, printer;
 };
 
 static Parsed Parse(std::vector<std::string> args)
@@ -25,6 +25,8 @@ static Parsed Parse(std::vector<std::string> args)
     parsed.options.source = (const char *)0xdeadbeef;
     ParseCommandLine((int)args.size(), argv.data(), &parsed.options);
     parsed.source = parsed.options.source != NULL ? parsed.options.source : "<none>";
+    parsed.outcome = parsed.options.outcomePath != NULL ? parsed.options.outcomePath : "<none>";
+    parsed.printer = parsed.options.printerName != NULL ? parsed.options.printerName : "<none>";
     return parsed;
 }
 
@@ -95,6 +97,34 @@ TEST_CASE("options after the source work whatever the environment says")
             CHECK(parsed.options.useDefaultPrinter == c.u);
             CHECK(parsed.options.sourceIsUrl == c.g);
         }
+    }
+}
+
+TEST_CASE("-o and -p take the next argument, or the rest of their own, anywhere on the line")
+{
+    const struct {
+        std::vector<std::string> args;
+        const char *source, *outcome, *printer;
+        bool d, u;
+    } cases[] = {
+        { { "-o", "C:\\t\\CVO1.tmp", "a.prn" }, "a.prn", "C:\\t\\CVO1.tmp", "<none>", false, false },
+        { { "a.prn", "-d", "-p", "Corvala Sandbox", "-o", "o.txt" }, "a.prn", "o.txt", "Corvala Sandbox", true, false },
+        { { "-do", "o.txt", "-upP", "a.prn" }, "a.prn", "o.txt", "P", true, true },
+        { { "-oo.txt", "a.prn" }, "a.prn", "o.txt", "<none>", false, false },
+        { { "-o", "-d", "a.prn" }, "a.prn", "-d", "<none>", false, false },
+        { { "-p", "", "a.prn", "-o", "1", "-o", "2" }, "a.prn", "2", "", false, false },
+        { { "a.prn", "-o" }, "a.prn", "<none>", "<none>", false, false },
+        { { "-p" }, "<none>", "<none>", "<none>", false, false },
+    };
+    for (const auto &c : cases) {
+        size_t row = (size_t)(&c - cases);
+        CAPTURE(row);
+        Parsed parsed = Parse(c.args);
+        CHECK(parsed.source == c.source);
+        CHECK(parsed.outcome == c.outcome);
+        CHECK(parsed.printer == c.printer);
+        CHECK(parsed.options.deleteInput == c.d);
+        CHECK(parsed.options.useDefaultPrinter == c.u);
     }
 }
 
