@@ -87,9 +87,41 @@ bool HasOurExtension(const char *name, size_t length)
     return length > 5 && SameLetters(name + length - 5, 5, ".CVEP");
 }
 
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+/* "<job>.<ext>" or "<job> (<n>).<ext>": the name the extension gives a
+   download of its own, whose ending the browser may have changed to suit
+   the server's type (a text answer becomes ".txt"), and which it may have
+   numbered when the name was taken. */
+bool IsJobName(const char *name, size_t length, const char *job)
+{
+    size_t jobLength = job != NULL ? strlen(job) : 0;
+    if (jobLength == 0 || length <= jobLength || memcmp(name, job, jobLength) != 0)
+        return false;
+    size_t at = jobLength;
+    if (length - at > 3 && name[at] == ' ' && name[at + 1] == '(') {
+        size_t digits = at + 2;
+        while (digits < length && IsDigit(name[digits]))
+            digits++;
+        if (digits == at + 2 || digits > at + 6 || digits >= length || name[digits] != ')')
+            return false;
+        at = digits + 1;
+    }
+    size_t extension = length - at - 1;
+    if (name[at] != '.' || extension == 0 || extension > 8)
+        return false;
+    for (size_t i = at + 1; i < length; i++)
+        if (!IsDigit(name[i]) && !(Upper(name[i]) >= 'A' && Upper(name[i]) <= 'Z'))
+            return false;
+    return true;
+}
+
 } // namespace
 
-bool IsDownloadPath(const char *path, size_t length)
+bool IsDownloadPath(const char *path, size_t length, const char *job)
 {
     if (length > MAX_DOWNLOAD_PATH_BYTES || memchr(path, '\0', length) != NULL)
         return false;
@@ -102,7 +134,7 @@ bool IsDownloadPath(const char *path, size_t length)
         if (!IsPlainComponent(path + at, component))
             return false;
         if (end == NULL)
-            return HasOurExtension(path + at, component);
+            return HasOurExtension(path + at, component) || IsJobName(path + at, component, job);
         at += component + 1;
     }
 }

@@ -215,7 +215,7 @@ std::string Session::File(const Message &message)
     if (JsonFind(message.object, "path").kind != JSON_STRING ||
         !ReadText(message.object, "path", MAX_DOWNLOAD_PATH_BYTES, &path))
         return Fail(message.job, "file", "The path is missing or not valid.");
-    if (!IsDownloadPath(path.data(), path.size()))
+    if (!IsDownloadPath(path.data(), path.size(), message.job))
         return Fail(message.job, "file", "The path does not name a spool file downloaded by the extension.");
     if (!ReadOrigin(message, &origin))
         return Fail(message.job, "protocol", "The message's origin is not valid.");

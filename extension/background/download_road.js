@@ -5,9 +5,9 @@
    print, and the bytes never pass through the extension. */
 import { api } from "./browser.js";
 import { checkAnswer } from "./checks.js";
-import { discard, spoolFileName, whenComplete, whenDetermined } from "./downloads_watch.js";
+import { discard, whenComplete, whenDetermined } from "./downloads_watch.js";
 import { PrintError } from "./errors.js";
-import { handFile } from "./host.js";
+import { handFile, newJobId } from "./host.js";
 
 /* How often a running download's size is looked at for progress. */
 const PROGRESS_POLL_MS = 250;
@@ -27,9 +27,11 @@ function watchProgress(id, onProgress) {
   return () => clearInterval(timer);
 }
 
-/* Names the download once the server's answer passed the checks, or
-   stops it before anything lands. */
-async function admit(id, origin) {
+/* Names the download after its job once the server's answer passed the
+   checks, or stops it before anything lands.  The browser may change the
+   ending to suit the server's type (a text answer gets ".txt"); the host
+   knows the job's name in either form. */
+async function admit(id, origin, job) {
   const { item, suggest } = await whenDetermined(id);
   try {
     checkAnswer({ finalUrl: item.finalUrl || item.url, mime: item.mime }, origin);
@@ -38,7 +40,7 @@ async function admit(id, origin) {
     suggest();
     throw error;
   }
-  suggest({ filename: spoolFileName(item.filename), conflictAction: "uniquify" });
+  suggest({ filename: `corvala/${job}.cvep`, conflictAction: "uniquify" });
 }
 
 /* Prints `address` (checked by the caller) through a download of ours;
@@ -54,11 +56,13 @@ export async function downloadToHost({ address, origin, host, greeting, onProgre
   }
   const stopProgress = watchProgress(id, onProgress);
   try {
-    await admit(id, origin);
+    const job = newJobId();
+    await admit(id, origin, job);
     const item = await whenComplete(id);
     stopProgress();
     onProgress(item.fileSize, item.fileSize);
-    return await handFile(host, greeting, item.filename, policyOrigin);
+    await handFile(host, greeting, item.filename, policyOrigin, job);
+    return job;
   } finally {
     stopProgress();
     await discard(id);

@@ -87,11 +87,3 @@ export async function discard(id) {
   await api.downloads.removeFile(id).catch(() => {});
   await api.downloads.erase({ id }).catch(() => {});
 }
-
-/* The spool file's name in the folder of ours: the server's name, which
-   the user recognises if the file stays, with the spool type's ending. */
-export function spoolFileName(name) {
-  const base = String(name ?? "").split(/[\\/]/).pop().replace(/\.cvep$/i, "")
-    .replace(/[^A-Za-z0-9._ -]/g, "_").replace(/^[. ]+|[. ]+$/g, "").slice(0, 100);
-  return `corvala/${base || "spool"}.cvep`;
-}

@@ -98,8 +98,7 @@ export class HostSession {
 /* Gives the host a finished download of ours, the one file a message may
    name; the host takes it over and starts the viewer.  Resolves with the
    job once the viewer was started. */
-export async function handFile(host, greeting, path, policyOrigin) {
-  const job = newJobId();
+export async function handFile(host, greeting, path, policyOrigin, job = newJobId()) {
   await greeting;
   host.send({ type: "file", job, path, ...(policyOrigin ? { origin: policyOrigin } : {}) });
   await host.expect("done", job);

@@ -8,10 +8,10 @@
    cannot be made, the user keeps the file and the notification names it. */
 import { api } from "../browser.js";
 import { checkAnswer, isWebPage, originOf } from "../checks.js";
-import { determined, discard, follow, forget, spoolFileName, whenComplete } from "../downloads_watch.js";
+import { determined, discard, follow, forget, whenComplete } from "../downloads_watch.js";
 import { asPrintError, PrintError } from "../errors.js";
 import { notifyFailure } from "../feedback.js";
-import { awaitOutcome, handFile, openHost } from "../host.js";
+import { awaitOutcome, handFile, newJobId, openHost } from "../host.js";
 
 const SPOOL_MIME = "application/x-corvala400-ep";
 
@@ -22,11 +22,11 @@ function isSpoolFile(item) {
 
 /* Hands the finished download to `host`; the file stays with the user
    when that fails. */
-async function printFinished(id, host) {
+async function printFinished(id, host, job = newJobId()) {
   let path = null;
   try {
     path = (await whenComplete(id)).filename;
-    const job = await handFile(host, Promise.resolve(), path, null);
+    await handFile(host, Promise.resolve(), path, null, job);
     await discard(id);
     await awaitOutcome(host, job);
   } catch (caught) {
@@ -57,9 +57,12 @@ async function takeOver(item, suggest) {
     notifyFailure(error);
     return;
   }
+  /* named after its job, as the page's downloads: the browser may change
+     the ending to suit the server's type, and the host knows the name */
+  const job = newJobId();
   follow(item.id);
-  suggest({ filename: spoolFileName(item.filename), conflictAction: "uniquify" });
-  await printFinished(item.id, host);
+  suggest({ filename: `corvala/${job}.cvep`, conflictAction: "uniquify" });
+  await printFinished(item.id, host, job);
 }
 
 /* Firefox: a download the page started; its name is final already. */
