@@ -82,7 +82,8 @@ function nativeRelay() {
 export function installHost(manifestDir, work, records, browser = "chromium") {
   const launcher = path.join(work, "print-host.sh");
   const env = `WINEPREFIX='${PREFIX}' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'`;
-  fs.writeFileSync(launcher, `#!/bin/sh\nexport ${env} CORV_VIEWER_RECORD_DIR='${winPath(records)}'\n` +
+  const recording = records ? ` CORV_VIEWER_RECORD_DIR='${winPath(records)}'` : "";
+  fs.writeFileSync(launcher, `#!/bin/sh\nexport ${env}${recording}\n` +
     `exec '${nativeRelay()}' wine '${HOST_EXE}' "$@" 2>>'${path.join(work, "host-stderr.log")}'\n`, { mode: 0o755 });
   const manifest = { name: "com.corvala.print", description: "Corvala/400 print host", path: launcher, type: "stdio" };
   if (browser === "chromium")
