@@ -47,10 +47,12 @@ async function admit(id, origin, job) {
    the answer must come from `origin`.  Same contract as streamToHost.
    Whatever happens, neither the file nor its entry in the browser's list
    stays behind. */
-export async function downloadToHost({ address, origin, host, greeting, onProgress, policyOrigin }) {
+export async function downloadToHost({ address, origin, connect, onProgress, policyOrigin }) {
   let id;
+  const started = api.downloads.download({ url: address, saveAs: false, conflictAction: "uniquify" });
+  const { host, greeting } = connect();
   try {
-    id = await api.downloads.download({ url: address, saveAs: false, conflictAction: "uniquify" });
+    id = await started;
   } catch (error) {
     throw new PrintError("http", `The spool file could not be fetched: ${error?.message ?? error}`);
   }

@@ -36,14 +36,19 @@ export async function printJob({ url, base, tabId, policyOrigin = null, report =
     busyTabs.add(tab);
   const badge = new ProgressBadge(tabId);
   let host = null;
-  try {
-    const address = sameOriginAddress(url, base);
-    report("started", {});
+  /* The road asks for the host once its request is on its way: the host
+     process starts while the server answers. */
+  const connect = () => {
     host = new HostSession();
     const greeting = host.greet();
     greeting.catch(() => {}); /* awaited on the road */
+    return { host, greeting };
+  };
+  try {
+    const address = sameOriginAddress(url, base);
+    report("started", {});
     const job = await road()({
-      address, origin: originOf(base), host, greeting, policyOrigin,
+      address, origin: originOf(base), connect, policyOrigin,
       onProgress: (received, total) => {
         badge.show(received, total);
         report("progress", total >= 0 ? { received, total } : { received });

@@ -106,14 +106,16 @@ async function sendStream(host, greeting, response, onProgress, policyOrigin) {
   return job;
 }
 
-/* Streams `address` (checked by the caller) to `host`, whose hello
-   `greeting` may still be on its way: the host starts while the request
-   is.  The answer must come from `origin`.  `onProgress(received, total)`
-   follows the acks (total -1 when unknown); `policyOrigin`, when given,
-   goes to the host with the transfer.  Resolves with the job once the
-   viewer was started. */
-export async function streamToHost({ address, origin, host, greeting, onProgress, policyOrigin }) {
-  const response = await fetchSpool(address, origin);
+/* Streams `address` (checked by the caller) to the host that `connect()`
+   starts once the request is on its way: the host starts while the server
+   answers.  The answer must come from `origin`.  `onProgress(received,
+   total)` follows the acks (total -1 when unknown); `policyOrigin`, when
+   given, goes to the host with the transfer.  Resolves with the job once
+   the viewer was started. */
+export async function streamToHost({ address, origin, connect, onProgress, policyOrigin }) {
+  const answered = fetchSpool(address, origin);
+  const { host, greeting } = connect();
+  const response = await answered;
   try {
     return await sendStream(host, greeting, response, onProgress, policyOrigin);
   } catch (error) {
