@@ -9,16 +9,6 @@
 using namespace testbed;
 using namespace viewertest;
 
-static std::string SystemText(DWORD error)
-{
-    char *text = NULL;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, error, 0x0400,
-                   (char *)&text, 0, NULL);
-    std::string result = text != NULL ? text : "";
-    LocalFree(text);
-    return result;
-}
-
 static DWORD WINAPI FailStartDoc(HANDLE, DWORD, LPBYTE)
 {
     SetLastError(ERROR_ACCESS_DENIED);

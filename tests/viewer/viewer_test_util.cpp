@@ -180,6 +180,16 @@ std::string FirstLine(const std::string &text)
     return text.substr(0, text.find('\n'));
 }
 
+std::string SystemText(DWORD error)
+{
+    char *text = NULL;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, error, 0x0400,
+                   (char *)&text, 0, NULL);
+    std::string result = text != NULL ? text : "";
+    LocalFree(text);
+    return result;
+}
+
 } // namespace viewertest
 
 namespace {

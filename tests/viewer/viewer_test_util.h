@@ -52,6 +52,9 @@ std::string FirstLine(const std::string &text);
    abandoned document.  Waits for it so that it is not counted later. */
 void LetAbandonedDocumentLand(size_t before);
 
+/* The system's text for error, as the viewer's messages show it. */
+std::string SystemText(DWORD error);
+
 } // namespace viewertest
 
 #endif
