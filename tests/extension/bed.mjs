@@ -124,8 +124,10 @@ export async function until(probe, ms = 20000) {
 /* Headless Chromium with the built extension, a downloads folder of its
    own and, when `host`, the print host installed for its profile.  The
    driver's own download handling is switched back to the browser's, so the
-   extension sees downloads as it would for a user. */
-export async function launchChromium(work, { host = true, records = null } = {}) {
+   extension sees downloads as it would for a user.  With `byPolicy` the
+   browser is not told to load the extension (a machine policy installs it):
+   extensions and the background networking that fetches them stay on. */
+export async function launchChromium(work, { host = true, records = null, byPolicy = false } = {}) {
   const profile = path.join(work, "profile");
   const downloads = path.join(work, "downloads");
   fs.mkdirSync(path.join(profile, "Default"), { recursive: true });
@@ -138,9 +140,12 @@ export async function launchChromium(work, { host = true, records = null } = {})
   const context = await playwright().chromium.launchPersistentContext(profile, {
     executablePath: "/usr/bin/chromium",
     headless: true,
-    args: [`--disable-extensions-except=${extension}`, `--load-extension=${extension}`],
+    ...(byPolicy ? {
+      ignoreDefaultArgs: ["--disable-extensions", "--disable-background-networking",
+        "--disable-component-extensions-with-background-pages"],
+    } : { args: [`--disable-extensions-except=${extension}`, `--load-extension=${extension}`] }),
   });
-  if (context.serviceWorkers().length === 0)
+  if (!byPolicy && context.serviceWorkers().length === 0)
     await context.waitForEvent("serviceworker");
   const page = context.pages()[0] ?? await context.newPage();
   await (await context.newCDPSession(page)).send("Browser.setDownloadBehavior", { behavior: "default" });

@@ -36,16 +36,7 @@ before(async () => {
     fs.rmSync(path.join(path.dirname(POLICY), left)); /* of a run that was killed */
   fs.writeFileSync(POLICY, JSON.stringify({ ExtensionInstallForcelist: [`${bed.EXTENSION_ID};${hostPackage()}`] }));
   bed.setViewer(bed.RECORDER);
-  const profile = path.join(work, "profile");
-  bed.installHost(path.join(profile, "NativeMessagingHosts"), work, records);
-  /* The driver's defaults would switch off extensions and the background
-     networking that fetches the update manifest. */
-  context = await bed.playwright().chromium.launchPersistentContext(profile, {
-    executablePath: "/usr/bin/chromium",
-    headless: true,
-    ignoreDefaultArgs: ["--disable-extensions", "--disable-background-networking",
-      "--disable-component-extensions-with-background-pages"],
-  });
+  ({ context } = await bed.launchChromium(work, { records, byPolicy: true }));
 });
 after(async () => {
   removePolicy();
@@ -60,7 +51,7 @@ test("Chromium installs the package named by policy, with the id the host allows
   assert.ok(await bed.until(answered, 90000), "the extension was installed and answers the page");
   /* The host lets in only the id of the build's key. */
   const statuses = await bed.pagePrint(page, "/spool/policy.cvep");
-  assert.equal(statuses.at(-1).state, "done", JSON.stringify(statuses.at(-1)));
+  assert.equal(statuses.at(-1).state, "outcome", JSON.stringify(statuses.at(-1)));
   const runs = await bed.until(() => bed.viewerRuns(records).length > 0 && bed.viewerRuns(records));
   assert.equal(runs[0].bytes.toString(), "printed by a policy-installed extension\n");
 });
