@@ -55,10 +55,19 @@ function interruption(error) {
   return `The download of the spool file broke off (${error ?? "unknown reason"}).`;
 }
 
+/* A download may have ended before anyone followed it (a refused
+   connection ends at once): its record learns that from the browser. */
+async function catchUp(id, record) {
+  const [item] = await api.downloads.search({ id }).catch(() => []);
+  if (item?.state === "complete" || item?.state === "interrupted")
+    record.ended.resolve({ state: item.state, error: item.error });
+}
+
 /* Settles once the browser determined the download's name: {item,
    suggest}; a PrintError when it ended before (a server's refusal). */
 export async function whenDetermined(id) {
   const record = recordOf(id);
+  catchUp(id, record);
   const early = record.ended.promise.then(({ error }) => { throw new PrintError("http", interruption(error)); });
   early.catch(() => {});
   return Promise.race([record.determined.promise, early]);
@@ -67,7 +76,9 @@ export async function whenDetermined(id) {
 /* The finished download's item (its `filename` the absolute path), or a
    PrintError when it was interrupted. */
 export async function whenComplete(id) {
-  const { state, error } = await recordOf(id).ended.promise;
+  const record = recordOf(id);
+  catchUp(id, record);
+  const { state, error } = await record.ended.promise;
   if (state !== "complete")
     throw new PrintError("http", interruption(error));
   const [item] = await api.downloads.search({ id });
