@@ -103,7 +103,6 @@ test("silent printing for the origins listed in the machine's policy", async (t)
   const rows = [
     /* what, [key, origin, type, data]..., page origin, silent? */
     ["a listed origin prints to its printer", [[POLICY, listed, "REG_SZ", "Corvala Sandbox"]], bed.HTTP, true],
-    ["empty data: the default printer", [[POLICY, listed, "REG_SZ", ""]], bed.HTTP, true],
     ["an origin that is not listed", [[POLICY, listed, "REG_SZ", "Corvala Sandbox"]], OTHER_ORIGIN, false],
     ["a listed origin that differs in its port", [[POLICY, `http://127.0.0.1:${Number(port) + 1}`, "REG_SZ", "Corvala Sandbox"]], bed.HTTP, false],
     ["the same value under HKCU", [[USER_POLICY, listed, "REG_SZ", "Corvala Sandbox"]], bed.HTTP, false],

@@ -256,7 +256,9 @@ TEST_CASE("the host takes over only plain downloads of the extension's naming, a
         const char *replies;
     } rows[] = {
         { "a download of ours", "report (1).CVEP", PLAIN, "done f\noutcome f printed 1\n" },
+        { "named after its job, the ending changed by the browser", "f (2).txt", PLAIN, "done f\noutcome f printed 1\n" },
         { "another extension", "report.cvep.exe", PLAIN, "error f file\n" },
+        { "named after another job", "g.txt", PLAIN, "error f file\n" },
         { "no name before the extension", ".cvep", PLAIN, "error f file\n" },
         { "a second name of a file", "linked.cvep", HARD_LINK, "error f file\n" },
         { "a folder", "folder.cvep", FOLDER, "error f file\n" },
