@@ -4,7 +4,7 @@ set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 PACKAGES="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
   xvfb x11-utils xdotool doctest-dev python3 procps clang libclang-rt-14-dev wixl msitools curl zip
-  osslsigncode openssl libxml2-utils"
+  osslsigncode openssl libxml2-utils gcc"
 # The browsers the extension's tests drive, without their recommended extras.
 BROWSERS="chromium firefox-esr"
 missing() {
