@@ -8,6 +8,7 @@
 #include "handles.h"
 #include "syscalls.h"
 #include "temp_file.h"
+#include "wide_text.h"
 #include "write_all.h"
 
 namespace {
@@ -23,18 +24,6 @@ bool IsPlainFile(HANDLE file)
         return false;
     const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
     return (info.dwFileAttributes & refused) == 0 && info.nNumberOfLinks == 1;
-}
-
-std::wstring WideFromAnsi(const char *text)
-{
-    std::wstring wide;
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, NULL, 0);
-    if (length > 0) {
-        wide.resize(length);
-        MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-        wide.resize(length - 1);
-    }
-    return wide;
 }
 
 /* Renames the open file onto target, replacing what is there. */

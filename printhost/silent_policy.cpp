@@ -5,22 +5,12 @@
 
 #include "ansi_names.h"
 #include "handles.h"
+#include "wide_text.h"
 
 namespace {
 
 const wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Corvala\\Corvala400\\SilentPrinting";
 const DWORD kMaxValueName = 16383;   /* the registry's limit, in characters */
-
-std::wstring WideFromUtf8(const std::string &text)
-{
-    std::wstring wide;
-    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), NULL, 0);
-    if (length <= 0)
-        return wide;
-    wide.resize(length);
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), &wide[0], length);
-    return wide;
-}
 
 /* The key's value whose name is origin, character for character: the
    registry's own lookup ignores letter case, so every name is compared. */

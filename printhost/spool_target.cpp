@@ -6,42 +6,13 @@
 #include "adopt_file.h"
 #include "silent_policy.h"
 #include "viewer_launch.h"
+#include "wide_text.h"
 
 namespace {
-
-/* Text in a code page as UTF-8. */
-std::string Utf8From(UINT codePage, const char *text, int length = -1)
-{
-    std::string utf8;
-    int wide = MultiByteToWideChar(codePage, 0, text, length, NULL, 0);
-    if (wide <= 0)
-        return utf8;
-    std::wstring buffer(wide, L'\0');
-    MultiByteToWideChar(codePage, 0, text, length, &buffer[0], wide);
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, NULL, 0, NULL, NULL);
-    if (bytes > 0) {
-        utf8.resize(bytes);
-        WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, &utf8[0], bytes, NULL, NULL);
-    }
-    if (length < 0 && !utf8.empty())
-        utf8.resize(utf8.size() - 1);   /* the terminator */
-    return utf8;
-}
 
 std::string Utf8FromAnsi(const char *text)
 {
     return Utf8From(CP_ACP, text);
-}
-
-std::wstring WideFromUtf8(const std::string &text)
-{
-    std::wstring wide;
-    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), NULL, 0);
-    if (length > 0) {
-        wide.resize(length);
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), &wide[0], length);
-    }
-    return wide;
 }
 
 /* "<subject>: <the system's text for error>", as the viewer's messages put it. */
