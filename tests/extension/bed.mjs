@@ -43,9 +43,14 @@ export function wine(...args) {
   return status;
 }
 
+/* Registers `exe` as the viewer the host starts (null: none), in the
+   64-bit view the x86_64 host reads, and fails the test when the registry
+   did not take it. */
 export function setViewer(exe) {
-  return exe ? wine("reg", "add", APP_PATHS, "/ve", "/t", "REG_SZ", "/d", winPath(exe), "/f")
-    : wine("reg", "delete", APP_PATHS, "/f");
+  const status = exe ? wine("reg", "add", APP_PATHS, "/ve", "/t", "REG_SZ", "/d", winPath(exe), "/f", "/reg:64")
+    : wine("reg", "delete", APP_PATHS, "/f", "/reg:64");
+  if (exe && status !== 0)
+    throw new Error(`the viewer ${exe} could not be registered (reg: ${status})`);
 }
 
 /* Publishes `bytes` on the loopback server as `name`. */

@@ -4,6 +4,7 @@
    (the real viewer: chromium_outcome_test.mjs); refusals print nothing; nothing of ours stays in the downloads folder; with no
    host installed downloads land as usual. */
 import assert from "node:assert/strict";
+import { spawnSync } from "node:child_process";
 import { randomBytes } from "node:crypto";
 import * as fs from "node:fs";
 import * as path from "node:path";
@@ -124,8 +125,12 @@ test("a viewer that cannot be started: the page's error, and a takeover keeps th
     assert.match(statuses.at(-1).message, /Corvala Viewer\.exe/);
     assertNothingLeft();
     await page.click("#attachment");
-    const kept = await bed.until(() => bed.ourDownloads(downloads).map((name) => path.join(downloads, "corvala", name))
-      .find((file) => fs.readFileSync(file).equals(sample)));
+    /* the download lands before the host takes it over: the takeover has
+       ended once no host runs */
+    await bed.sleep(300);
+    assert.ok(await bed.until(() => spawnSync("pgrep", ["-f", "Corvala Print Host"]).status !== 0), "the host ended");
+    const kept = bed.ourDownloads(downloads).map((name) => path.join(downloads, "corvala", name))
+      .find((file) => fs.readFileSync(file).equals(sample));
     assert.ok(kept, "the file stays");
     assert.deepEqual(bed.hostTempFiles(), []);
     fs.rmSync(kept);
